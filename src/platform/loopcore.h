@@ -1,0 +1,211 @@
+// Pieces both loop implementations share: the timer table and the queue of calls posted from
+// other threads. Private to src/platform.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "platform/mainloop.h"
+
+namespace loopcore {
+
+// Periodic timers on a 64-bit millisecond time line that the owner supplies.
+class TimerTable {
+public:
+    int Add(uint64_t now, uint32_t intervalMs, MainLoop::Callback cb)
+    {
+        int id = ++FLastId;
+        uint32_t iv = Clamp(intervalMs);
+        FTimers.emplace(id, Timer{iv, now + iv, std::make_shared<MainLoop::Callback>(std::move(cb))});
+        return id;
+    }
+
+    void SetInterval(int id, uint64_t now, uint32_t intervalMs)
+    {
+        auto it = FTimers.find(id);
+        if (it == FTimers.end()) return;
+        it->second.interval = Clamp(intervalMs);
+        it->second.due = now + it->second.interval;
+    }
+
+    void Remove(int id) { FTimers.erase(id); }
+
+    std::optional<uint64_t> NextDue() const
+    {
+        std::optional<uint64_t> best;
+        for (const auto& [id, t] : FTimers)
+            if (!best || t.due < *best) best = t.due;
+        return best;
+    }
+
+    // Fires the earliest timer due at or before now (ties in the order they were added).
+    // Returns false when none is due. The next due time is set before the call so the callback
+    // may change its own interval or remove itself; a late timer is not fired in a burst.
+    bool FireOne(uint64_t now)
+    {
+        auto best = FTimers.end();
+        for (auto it = FTimers.begin(); it != FTimers.end(); ++it)
+            if (it->second.due <= now && (best == FTimers.end() || it->second.due < best->second.due))
+                best = it;
+        if (best == FTimers.end()) return false;
+        Timer& t = best->second;
+        t.due += t.interval;
+        if (t.due <= now) t.due = now + t.interval;
+        auto cb = t.cb;  // keeps the callable alive if the timer is removed from inside it
+        if (*cb) (*cb)();
+        return true;
+    }
+
+    bool Empty() const { return FTimers.empty(); }
+
+private:
+    struct Timer {
+        uint32_t interval;
+        uint64_t due;
+        std::shared_ptr<MainLoop::Callback> cb;
+    };
+    // A zero interval would spin the loop (and never let virtual time move on).
+    static uint32_t Clamp(uint32_t ms) { return ms == 0 ? 1 : ms; }
+
+    std::map<int, Timer> FTimers;
+    int FLastId = 0;
+};
+
+// Calls handed to the loop thread. Open while the loop can still run them; closing it (loop quit or
+// destroyed) releases every caller waiting in PostAndWait with false.
+class PostQueue {
+public:
+    explicit PostQueue(std::function<void()> wake) : FWake(std::move(wake)) {}
+    ~PostQueue() { Close(); }
+
+    void Post(MainLoop::Callback cb)
+    {
+        {
+            std::lock_guard lock(FMutex);
+            FItems.push_back(Item{std::move(cb), nullptr});
+        }
+        FWake();
+    }
+
+    // Blocks the calling (non-loop) thread until the loop has run cb, or the queue closed.
+    bool PostAndWait(MainLoop::Callback cb)
+    {
+        auto w = std::make_shared<Waiter>();
+        {
+            std::lock_guard lock(FMutex);
+            if (FClosed) return false;
+            FItems.push_back(Item{std::move(cb), w});
+        }
+        FWake();
+        std::unique_lock lock(w->m);
+        w->cv.wait(lock, [&] { return w->state != Waiter::Pending; });
+        return w->state == Waiter::Done;
+    }
+
+    // Runs the calls queued so far; calls posted meanwhile wait for the next round.
+    // Returns how many ran.
+    size_t RunAll()
+    {
+        std::deque<Item> batch;
+        {
+            std::lock_guard lock(FMutex);
+            batch.swap(FItems);
+        }
+        size_t n = 0;
+        while (!batch.empty()) {
+            Item item = std::move(batch.front());
+            batch.pop_front();
+            // Release the waiter even if the call throws, then let the exception go on.
+            struct Release {
+                std::shared_ptr<Waiter> w;
+                ~Release()
+                {
+                    if (w) w->Finish(Waiter::Done);
+                }
+            } release{item.waiter};
+            try {
+                if (item.cb) item.cb();
+            } catch (...) {
+                // The rest of the batch keeps its place for the next round.
+                std::lock_guard lock(FMutex);
+                while (!batch.empty()) {
+                    FItems.push_front(std::move(batch.back()));
+                    batch.pop_back();
+                }
+                throw;
+            }
+            ++n;
+        }
+        return n;
+    }
+
+    bool Empty()
+    {
+        std::lock_guard lock(FMutex);
+        return FItems.empty();
+    }
+
+    void Open()
+    {
+        std::lock_guard lock(FMutex);
+        FClosed = false;
+    }
+
+    // Refuses further waits and cancels those queued. Plain posts stay for a later run.
+    void Close()
+    {
+        std::deque<Item> cancelled;
+        {
+            std::lock_guard lock(FMutex);
+            FClosed = true;
+            for (auto it = FItems.begin(); it != FItems.end();) {
+                if (it->waiter) {
+                    cancelled.push_back(std::move(*it));
+                    it = FItems.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+        for (auto& item : cancelled) item.waiter->Finish(Waiter::Cancelled);
+    }
+
+    bool Closed()
+    {
+        std::lock_guard lock(FMutex);
+        return FClosed;
+    }
+
+private:
+    struct Waiter {
+        enum State { Pending, Done, Cancelled };
+        std::mutex m;
+        std::condition_variable cv;
+        State state = Pending;
+        void Finish(State s)
+        {
+            {
+                std::lock_guard lock(m);
+                state = s;
+            }
+            cv.notify_all();
+        }
+    };
+    struct Item {
+        MainLoop::Callback cb;
+        std::shared_ptr<Waiter> waiter;
+    };
+
+    std::function<void()> FWake;
+    std::mutex FMutex;
+    std::deque<Item> FItems;
+    bool FClosed = false;
+};
+
+}  // namespace loopcore
