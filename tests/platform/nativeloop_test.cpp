@@ -1,0 +1,164 @@
+// The native loop in real time: kept to a few short intervals.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "platform/nativeloop.h"
+
+namespace {
+
+TEST(NativeLoop, TimersFireInOrderAndQuitEndsRun)
+{
+    NativeLoop loop;
+    std::vector<char> fired;
+    uint32_t start = loop.NowMs();
+    loop.AddTimer(5, [&] { fired.push_back('a'); });
+    loop.AddTimer(12, [&] {
+        fired.push_back('b');
+        loop.Quit(4);
+    });
+    EXPECT_EQ(loop.Run(), 4);
+    EXPECT_GE(uint32_t(loop.NowMs() - start), 12u);
+    EXPECT_EQ(fired, (std::vector<char>{'a', 'a', 'b'}));
+}
+
+TEST(NativeLoop, RemovedTimerStopsAndIntervalChangeApplies)
+{
+    NativeLoop loop;
+    int fast = 0;
+    int fastId = 0;
+    fastId = loop.AddTimer(2, [&] {
+        if (++fast == 3) loop.RemoveTimer(fastId);
+    });
+    int slow = loop.AddTimer(100000, [&] { loop.Quit(); });
+    loop.SetTimerInterval(slow, 30);
+    uint32_t start = loop.NowMs();
+    loop.Run();
+    EXPECT_EQ(fast, 3);
+    EXPECT_LT(uint32_t(loop.NowMs() - start), 5000u);
+}
+
+TEST(NativeLoop, WatchedFdWakesTheLoop)
+{
+    NativeLoop loop;
+    int p[2];
+    ASSERT_EQ(::pipe(p), 0);
+    char got = 0;
+    loop.WatchFd(p[0], [&] {
+        ASSERT_EQ(::read(p[0], &got, 1), 1);
+        loop.Quit();
+    });
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_EQ(::write(p[1], "x", 1), 1);
+    });
+    loop.Run();
+    writer.join();
+    EXPECT_EQ(got, 'x');
+    ::close(p[0]);
+    ::close(p[1]);
+}
+
+TEST(NativeLoop, ClosedWatchedFdIsDroppedNotSpunOn)
+{
+    NativeLoop loop;
+    int p[2];
+    ASSERT_EQ(::pipe(p), 0);
+    int calls = 0;
+    loop.WatchFd(p[0], [&] { ++calls; });
+    ::close(p[0]);
+    ::close(p[1]);
+    for (int i = 0; i < 5; ++i) loop.ProcessEvents(0);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(NativeLoop, PostAndWaitFromWorkersRunsOnTheLoopThreadInOrder)
+{
+    NativeLoop loop;
+    const auto loopThread = std::this_thread::get_id();
+    std::vector<int> seen;  // touched only on the loop thread
+    std::atomic<int> wrongThread{0};
+    std::atomic<int> done{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 3; ++w) {
+        workers.emplace_back([&, w] {
+            for (int i = 0; i < 20; ++i) {
+                bool ok = loop.PostAndWait([&, w, i] {
+                    if (std::this_thread::get_id() != loopThread) ++wrongThread;
+                    seen.push_back(w * 100 + i);
+                });
+                EXPECT_TRUE(ok);
+            }
+            loop.Post([&] {
+                if (++done == 3) loop.Quit();
+            });
+        });
+    }
+    loop.Run();
+    for (auto& t : workers) t.join();
+    EXPECT_EQ(wrongThread.load(), 0);
+    ASSERT_EQ(seen.size(), 60u);
+    // Each worker's calls arrive in the order it made them.
+    for (int w = 0; w < 3; ++w) {
+        int last = -1;
+        for (int v : seen)
+            if (v / 100 == w) {
+                EXPECT_GT(v % 100, last);
+                last = v % 100;
+            }
+    }
+}
+
+TEST(NativeLoop, PostAndWaitAfterQuitReturnsFalseInsteadOfHanging)
+{
+    NativeLoop loop;
+    loop.AddTimer(1, [&] { loop.Quit(); });
+    loop.Run();
+    bool ok = true;
+    int ran = 0;
+    std::thread t([&] { ok = loop.PostAndWait([&] { ++ran; }); });
+    t.join();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(ran, 0);
+}
+
+TEST(NativeLoop, QuitFromAnotherThreadReleasesAWaiterQueuedBehindABusyLoop)
+{
+    NativeLoop loop;
+    std::atomic<bool> waiterResult{true};
+    std::atomic<bool> waiterDone{false};
+    std::thread waiter;
+    // The loop thread is busy inside a call when the waiter queues and another thread quits:
+    // the waiter must come back (with false, or true had it run) and Run must end.
+    loop.Post([&] {
+        waiter = std::thread([&] {
+            waiterResult = loop.PostAndWait([] {});
+            waiterDone = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::thread([&] { loop.Quit(1); }).join();
+    });
+    EXPECT_EQ(loop.Run(), 1);
+    waiter.join();
+    EXPECT_TRUE(waiterDone.load());
+    EXPECT_FALSE(waiterResult.load());
+}
+
+TEST(NativeLoop, PostAndWaitOnTheLoopThreadRunsInline)
+{
+    NativeLoop loop;
+    int order = 0, inner = 0;
+    loop.Post([&] {
+        EXPECT_TRUE(loop.PostAndWait([&] { inner = ++order; }));
+        ++order;
+        loop.Quit();
+    });
+    loop.Run();
+    EXPECT_EQ(inner, 1);
+    EXPECT_EQ(order, 2);
+}
+
+}  // namespace
