@@ -70,10 +70,25 @@ public:
     void SetLoop(MainLoop* loop) { FLoop = loop; }
     TIPThread* GetPollThread() const { return FThread.get(); }
 
+    // Pause between stopping the poll and releasing the blocks on deactivation (default 1000 ms);
+    // tests and short-lived tools shorten it.
+    static void SetDeactivatePause(uint32_t ms);
+    static uint32_t GetDeactivatePause();
+
     std::function<void(void* theSender, int theID)> OnMonitor;
 
 private:
     TShareManBase();
+
+    int ReadWriteIndex() const;
+    void StoreWriteIndex(int index);
+    bool LockGroup();
+    void UnlockGroup(bool held);
+    // Clears traces of processes that died while attached (master-present byte, slave count).
+    void Reconcile();
+    void MaybeReconcile();
+    uint32_t NowMs() const;
+    void DestroyIfUnused();
 
     std::string FGrpName = "Grp";
     bool FMaster = false;
@@ -89,4 +104,10 @@ private:
     std::array<std::vector<TShareVarBase*>, 256> FLookup;
     bool FRebuild = false;
     MainLoop* FLoop = nullptr;
+    // Who is attached, kept beside the group block so a crashed process can be told from a live one.
+    std::unique_ptr<ShmObject> FOwners;
+    uint32_t FGeneration = 0;
+    uint32_t FLastReconcile = 0;
+    bool FInPoll = false;
+    bool FDeletePosted = false;
 };

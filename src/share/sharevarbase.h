@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -121,6 +122,33 @@ public:
 
 protected:
     void DoClose();
+
+    // Element access shared by the typed classes: read refreshes the local element from the block
+    // (unless this master has unsent values), write stores locally and then in the block.
+    template <class T>
+    T GetElement(int index) {
+        uint8_t* local = LocalValuePtr(index);
+        if (!local) return T{};
+        RefreshLocal(index, local, sizeof(T));
+        T v;
+        std::memcpy(&v, local, sizeof(T));
+        return v;
+    }
+    template <class T>
+    void SetElement(int index, T v, bool post) {
+        uint8_t* local = LocalValuePtr(index);
+        if (!local) return;
+        std::memcpy(local, &v, sizeof(T));
+        StoreLocal(index, local, sizeof(T), post);
+    }
+    void RefreshLocal(int index, uint8_t* local, int size);
+    void StoreLocal(int index, const uint8_t* local, int size, bool post);
+    // The flush of a pending write: every element, one counter step, one posted change.
+    void FlushPending();
+    // The local buffer for n elements of the typed class's size, zero-filled.
+    void SizeLocal(int n);
+    // INI key: VarName + VarType + VarCount ("SnapRadiusFlo1").
+    std::string IniKey() const;
 
     std::string FSecName = "Sec";
     std::string FVarName = "Var";
