@@ -9,6 +9,10 @@
 
 class MemIniFile;
 
+// 1 when the file's value of key differs from current by more than 0.001 (missing counts).
+int DiffersInFile(MemIniFile& file, const std::string& section, const std::string& key,
+                  double current);
+
 class TNX7_CalibReference {
 public:
     TNX7_CalibReference();
