@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -60,6 +61,8 @@ public:
     void QueueCommand(const uint8_t* bytes);
     bool GetCommandPending();
 
+    // Starts the reader thread (once); set Sender and the events before.
+    void Start();
     // One pass of the reader loop. The thread runs it until terminated; tests may call it.
     void DoPass();
     // Stops the reader thread and waits for it; closes the device.
