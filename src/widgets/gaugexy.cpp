@@ -95,7 +95,10 @@ void TNX7_GaugeXY::paintEvent(QPaintEvent* e) {
     p.drawImage(e->rect(), FImage, e->rect());
 }
 
-void TNX7_GaugeXY::resizeEvent(QResizeEvent*) { ReDraw(); }
+void TNX7_GaugeXY::resizeEvent(QResizeEvent*) {
+    // A resize to the size already drawn (a late resize event) keeps the trace.
+    if (FImage.size() != size()) ReDraw();
+}
 
 // Coming back into view starts from a clean area, as a full repaint does.
 void TNX7_GaugeXY::showEvent(QShowEvent*) { ReDraw(); }

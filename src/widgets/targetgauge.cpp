@@ -105,7 +105,9 @@ void TNX7_TargetGauge::DrawCircle(QPainter& p) {
     if (FLineWidth > 0) {
         p.setPen(QPen(FLineColour, FLineWidth));
         const QRect box(hw - rx, hh - ry, 2 * rx, 2 * ry);
-        if (FShape == tgst_Circle)
+        if (rx == 0 && ry == 0)
+            p.drawPoint(hw, hh);  // the ring contracted to a point
+        else if (FShape == tgst_Circle)
             p.drawEllipse(box);
         else
             p.drawRect(box);
