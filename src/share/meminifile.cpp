@@ -109,6 +109,7 @@ void MemIniFile::SetText(const std::string& text) {
     FSections.clear();
     Section* cur = nullptr;
     size_t pos = 0;
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;  // UTF-8 byte-order mark
     while (pos <= text.size()) {
         size_t nl = text.find('\n', pos);
         if (nl == std::string::npos) nl = text.size();
