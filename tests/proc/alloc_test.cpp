@@ -1,0 +1,135 @@
+// A frame must not touch the heap: the stages run at the sensor's frame rate on the main thread.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "driver/proc/coarsefine.h"
+#include "driver/proc/convolveexp.h"
+#include "driver/proc/deslope.h"
+#include "driver/proc/edgesensitize.h"
+#include "driver/proc/historyb.h"
+#include "driver/proc/normalise.h"
+#include "driver/proc/packetsplitterb.h"
+#include "driver/proc/procdualpeakb.h"
+#include "driver/proc/sanitycheck.h"
+#include "driver/proc/spread.h"
+#include "driver/proc/timespread.h"
+#include "platform/manualloop.h"
+
+namespace {
+std::atomic<long> gAllocations{0};
+}
+
+// The replacement allocator hands out malloc'd blocks, so free is the matching release.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+void* operator new(std::size_t size)
+{
+    ++gAllocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+namespace {
+
+struct Axis {
+    std::unique_ptr<TNX7_HistoryB> history = std::make_unique<TNX7_HistoryB>();
+    TNX7_CoarseFine cf;
+    TNX7_TimeSpread ts;
+    TNX7_Spread sp;
+    TNX7_Deslope ds;
+    TNX7_ConvolveExp cv;
+    TNX7_EdgeSensitize es;
+    TNX7_Normalise nm;
+    TNX7_ProcDualPeakB dp;
+    TNX7_SanityCheck sc;
+
+    explicit Axis(bool everyStage)
+    {
+        history->SetScaler(2.0f);
+        history->SetRate(44);
+        cv.SetActive(true);
+        dp.SetActive(true);
+        if (everyStage) {
+            cf.SetActive(true);
+            ts.SetActive(true);
+            ts.SetHistory(2);
+            sp.SetActive(true);
+            ds.SetActive(true);
+            es.SetActive(true);
+            nm.SetActive(true);
+        }
+        sc.OnReset = [](void*) {};
+        history->OnOutput = [this](void* s, int n, const float* d) {
+            cf.Input(s, n, d);
+            sc.Input(s, n, d);
+        };
+        cf.OnOutput = [this](void* s, int n, const float* d) { ts.Input(s, n, d); };
+        ts.OnOutput = [this](void* s, int n, const float* d) { sp.Input(s, n, d); };
+        sp.OnOutput = [this](void* s, int n, const float* d) { ds.Input(s, n, d); };
+        ds.OnOutput = [this](void* s, int n, const float* d) { cv.Input(s, n, d); };
+        cv.OnOutput = [this](void* s, int n, const float* d) { es.Input(s, n, d); };
+        es.OnOutput = [this](void* s, int n, const float* d) { nm.Input(s, n, d); };
+        nm.OnOutput = [this](void* s, int n, const float* d) { dp.Input(s, n, d); };
+    }
+};
+
+TEST(ProcAllocation, FramesAndResetsAllocateNothing)
+{
+    ManualLoop loop(0);
+    MainLoop::SetCurrent(&loop);
+    for (bool everyStage : {false, true}) {
+        TNX7_PacketSplitterB splitter;
+        splitter.SetSplit0(12);
+        splitter.SetSplit1(40);
+        splitter.SetFlip2(1);
+        Axis x(everyStage), y(everyStage);
+        splitter.OnRawX = [&](void* s, int n, const uint8_t* d) { x.history->Input(s, n, d); };
+        splitter.OnRawY = [&](void* s, int n, const uint8_t* d) { y.history->Input(s, n, d); };
+        splitter.OnRaw = [](void*, int, const uint8_t*) {};
+
+        std::vector<std::vector<uint8_t>> frames(16, std::vector<uint8_t>(64));
+        for (size_t k = 0; k < frames.size(); ++k)
+            for (int i = 0; i < 64; ++i)
+                frames[k][i] = static_cast<uint8_t>(100 + (i * 7 + k) % 3 + (i == 30 + int(k % 4) ? 90 : 0));
+
+        const long before = gAllocations.load();
+        for (int k = 0; k < 400; ++k) {
+            if (k == 200) splitter.Reset(nullptr);
+            splitter.Input(nullptr, 64, frames[k % frames.size()].data());
+            if (k % 4 == 0) {
+                x.sc.DoPoll();
+                y.sc.DoPoll();
+            }
+        }
+        EXPECT_EQ(gAllocations.load() - before, 0) << (everyStage ? "every stage" : "driver chain");
+        EXPECT_GE(y.dp.GetPeakPos1(), 0);   // the frames did reach the finder
+    }
+    MainLoop::SetCurrent(nullptr);
+}
+
+}  // namespace
