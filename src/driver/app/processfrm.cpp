@@ -291,7 +291,10 @@ void TNX7_ProcessForm::NX7_PacketSplitterBXYRawY(void*, int theLength, const uin
 void TNX7_ProcessForm::NX7_PacketSplitterBXYRaw(void*, int theLength, const uint8_t*) {
     TNX7_ProcDualPeakB& X = NX7_ProcDualPeakX;
     TNX7_ProcDualPeakB& Y = NX7_ProcDualPeakY;
-    if (theLength != 0) ++FFrameCount;
+    if (theLength != 0)
+        ++FFrameCount;
+    else
+        ++FResetFrameCount;
 
     NX7_AutoThresholdXY.SetRate(NX7_CommsAXY.GetRate());
     NX7_AutoThresholdXY.CrudeInput(this, NX7_HistoryBX.GetLength(), NX7_HistoryBX.GetData(),
@@ -306,35 +309,53 @@ void TNX7_ProcessForm::NX7_PacketSplitterBXYRaw(void*, int theLength, const uint
     NX7_SanityCheckX.SetThreshold(TT);
     NX7_SanityCheckY.SetThreshold(TT);
 
-    float outX = X.GetPeakAngle1(), outY = Y.GetPeakAngle1();
-    float outMX = X.GetPeakValue1(), outMY = Y.GetPeakValue1();
+    auto peaks = [](const TNX7_ProcDualPeakB& p) {
+        TAxisPeaks a;
+        a.Pos1 = p.GetPeakPos1();
+        a.Pos2 = p.GetPeakPos2();
+        a.Value1 = p.GetPeakValue1();
+        a.Value2 = p.GetPeakValue2();
+        a.Angle1 = p.GetPeakAngle1();
+        a.Angle2 = p.GetPeakAngle2();
+        return a;
+    };
+    const TFusedReport r = FusePeaks(peaks(X), peaks(Y), NX7_CalibrateXY.GetOrient(), TT,
+                                     FTwoPeakState, FMidPoint);
+    NX7_DampedXY.Input(r.X, r.Y, r.MX, r.MY, TT, PT);
+}
+
+TFusedReport TNX7_ProcessForm::FusePeaks(const TAxisPeaks& X, const TAxisPeaks& Y, OrientType orient,
+                                         float TT, uint8_t& state, float& midPoint) {
+    TFusedReport r;
+    r.X = X.Angle1;
+    r.Y = Y.Angle1;
+    r.MX = X.Value1;
+    r.MY = Y.Value1;
     int count = 1;
     float s = 0.0f, v = 0.0f, o = 0.0f;
     bool ascending = true;
 
-    const OrientType orient = NX7_CalibrateXY.GetOrient();
-    TNX7_ProcDualPeakB* A = nullptr;
+    const TAxisPeaks* A = nullptr;
     if (orient == ot_ATop || orient == ot_ABottom) A = &X;
     if (orient == ot_BTop || orient == ot_BBottom) A = &Y;
     if (A) {
         ascending = orient == ot_ATop || orient == ot_BTop;
-        s = A->GetPeakAngle1();
-        v = A->GetPeakValue1();
+        s = A->Angle1;
+        v = A->Value1;
         // An unordered comparison (NaN) counts as below the touch level.
-        const bool secondBelow = !(A->GetPeakValue2() >= TT);
-        if (!(A->GetPeakPos2() < 0 || secondBelow)) {
+        const bool secondBelow = !(A->Value2 >= TT);
+        if (!(A->Pos2 < 0 || secondBelow)) {
             count = 2;
-            const bool first = ascending ? A->GetPeakPos1() > A->GetPeakPos2()
-                                         : A->GetPeakPos1() < A->GetPeakPos2();
-            const float angleK = first ? A->GetPeakAngle1() : A->GetPeakAngle2();
-            const float valueK = first ? A->GetPeakValue1() : A->GetPeakValue2();
-            const float angleJ = first ? A->GetPeakAngle2() : A->GetPeakAngle1();
+            const bool first = ascending ? A->Pos1 > A->Pos2 : A->Pos1 < A->Pos2;
+            const float angleK = first ? A->Angle1 : A->Angle2;
+            const float valueK = first ? A->Value1 : A->Value2;
+            const float angleJ = first ? A->Angle2 : A->Angle1;
             if (A == &X) {
-                outX = angleK;
-                outMX = valueK;
+                r.X = angleK;
+                r.MX = valueK;
             } else {
-                outY = angleK;
-                outMY = valueK;
+                r.Y = angleK;
+                r.MY = valueK;
             }
             s = angleK;
             v = valueK;
@@ -342,39 +363,41 @@ void TNX7_ProcessForm::NX7_PacketSplitterBXYRaw(void*, int theLength, const uint
         }
     }
 
-    if (NX7_CalibrateXY.GetOrient() == ot_Unknown) {
-        FTwoPeakState = 0;
+    if (orient == ot_Unknown) {
+        state = 0;
+        r.Count = count;
+        return r;
+    }
+    if (count == 1 && !(v >= TT)) count = 0;
+    uint8_t next = state;
+    if (count == 0) {
+        next = 0;
+    } else if (count == 2) {
+        next = 3;
     } else {
-        if (count == 1 && !(v >= TT)) count = 0;
-        uint8_t next = FTwoPeakState;
-        if (count == 0) {
-            next = 0;
-        } else if (count == 2) {
-            next = 3;
-        } else {
-            switch (FTwoPeakState) {
-            case 0:
-            case 1: next = 1; break;
-            case 2: next = 2; break;
-            default:
-                // One of two fingers lifted: keep following only one on the followed side.
-                if (ascending)
-                    next = s > FMidPoint ? 1 : 2;
-                else
-                    next = s >= FMidPoint ? 2 : 1;
-                break;
-            }
-        }
-        FTwoPeakState = next;
-        if (FTwoPeakState == 2) {
-            outMX = 0.0f;
-            outMY = 0.0f;
-        } else if (FTwoPeakState == 3) {
-            FMidPoint = (s + o) * 0.5f;
+        switch (state) {
+        case 0:
+        case 1: next = 1; break;
+        case 2: next = 2; break;
+        default:
+            // One of two fingers lifted: keep following only one on the followed side.
+            if (ascending)
+                next = s > midPoint ? 1 : 2;
+            else
+                next = s >= midPoint ? 2 : 1;
+            break;
         }
     }
+    state = next;
+    if (state == 2) {
+        r.MX = 0.0f;
+        r.MY = 0.0f;
+    } else if (state == 3) {
+        midPoint = (s + o) * 0.5f;
+    }
+    r.Count = count;
+    return r;
 
-    NX7_DampedXY.Input(outX, outY, outMX, outMY, TT, PT);
 }
 
 void TNX7_ProcessForm::NX7_DampedXYOutput(void*, float theX, float theY, float theMX, float theMY,
@@ -551,7 +574,12 @@ void TNX7_ProcessForm::ShutDown() {
     // No button may stay down once we are gone.
     NX7_OutputXY.Reset(this);
     NX7_CommsAXY.SetReqOpen1(false);
-    if (FShutDownWaitMs) std::this_thread::sleep_for(std::chrono::milliseconds(FShutDownWaitMs));
+    // The link needs a pause to close before the shared blocks go. The share manager's own
+    // deactivation pause blocks this thread just the same, so only what it does not cover is
+    // waited here: the driver ends about one second after the command, not two.
+    const uint32_t covered = ShareManager.GetActive() ? TShareManBase::GetDeactivatePause() : 0;
+    if (FShutDownWaitMs > covered)
+        std::this_thread::sleep_for(std::chrono::milliseconds(FShutDownWaitMs - covered));
     ShareManager.SetActive(false);
 }
 

@@ -49,6 +49,19 @@ struct TProcessFormConfig {
     uint32_t ShutDownWaitMs = 1000;
 };
 
+// What the fusion reads of one axis's dual-peak finder.
+struct TAxisPeaks {
+    int Pos1 = -1, Pos2 = -1;  // wire index, −1 when absent
+    float Value1 = 0, Value2 = 0;
+    float Angle1 = 0, Angle2 = 0;
+};
+
+// The report the fusion sends down the pointer path.
+struct TFusedReport {
+    float X = 0, Y = 0, MX = 0, MY = 0;
+    int Count = 0;  // peaks seen on the followed axis after the touch test (0, 1, 2)
+};
+
 class TNX7_ProcessForm {
 public:
     explicit TNX7_ProcessForm(const TProcessFormConfig& config);
@@ -122,6 +135,12 @@ public:
     void NX7_AutoResetXYSkewReset(void* theSender);
     void NX7_AutoResetXYSlowReset(void* theSender);
 
+    // Which peak the pointer follows: with a known orientation the one nearer the top of the
+    // screen, and after one of two fingers lifts only a finger on the followed side. state (0 no
+    // touch, 1 following, 2 suppressing, 3 two peaks) and midPoint carry over between frames.
+    static TFusedReport FusePeaks(const TAxisPeaks& X, const TAxisPeaks& Y, OrientType orient,
+                                  float TT, uint8_t& state, float& midPoint);
+
     // Counts the diagnostic and shows "<name> <count>" as the (hidden) caption and in the log.
     void ShowEvent(const std::string& name);
     static float ToUnitRange(float v) { return v * 0.5f + 0.5f; }
@@ -149,6 +168,8 @@ public:
     bool GetSnapshotTaken() const { return FSnapshot != nullptr; }
     // Frames that reached the fusion with a non-zero length, and mouse actions sent.
     uint64_t GetFrameCount() const { return FFrameCount; }
+    // Fused frames of length 0: the reset signal reaching the end of the graph.
+    uint64_t GetResetFrameCount() const { return FResetFrameCount; }
     uint64_t GetMouseCount() const { return FMouseCount; }
     // Whether the last settings write succeeded.
     bool GetLastSaveOk() const { return FLastSaveOk; }
@@ -174,6 +195,7 @@ private:
     float FMidPoint = 0.0f;
     MouseSink* FMouse = nullptr;
     uint64_t FFrameCount = 0;
+    uint64_t FResetFrameCount = 0;
     uint64_t FMouseCount = 0;
     bool FLastSaveOk = true;
     bool FReportedUnreadable = false;
