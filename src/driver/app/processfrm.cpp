@@ -571,7 +571,9 @@ void TNX7_ProcessForm::UpdateDirty() {
 void TNX7_ProcessForm::ShutDown() {
     if (FShutDown) return;
     FShutDown = true;
-    // No button may stay down once we are gone.
+    // No button may stay down once we are gone: the output is switched off (which releases the
+    // button) before the link closes, so the reset frame of the closing link cannot press again.
+    NX7_OutputXY.SetEnabled2(false);
     NX7_OutputXY.Reset(this);
     NX7_CommsAXY.SetReqOpen1(false);
     // The link needs a pause to close before the shared blocks go. The share manager's own
