@@ -156,7 +156,8 @@ void NativeLoop::ProcessEvents(int maxWaitMs)
     }
 
     uint64_t now = SteadyMs();
-    while (d->timers.FireOne(now)) {
+    // Once quit, the rest of the round's timers wait for a later Run.
+    while (!d->quit.load() && d->timers.FireOne(now)) {
     }
     d->posts.RunAll();
 }

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -150,6 +151,28 @@ TEST(ManualLoop, PostRunsOnlyWhenTheTestThreadRunsPending)
     EXPECT_EQ(n.load(), 0);
     loop.RunPending();
     EXPECT_EQ(n.load(), 1);
+}
+
+TEST(ManualLoop, CallsPostedByPostedCallsRunInTheSameRound)
+{
+    ManualLoop loop;
+    std::vector<int> order;
+    loop.Post([&] {
+        order.push_back(1);
+        loop.Post([&] { order.push_back(3); });
+        order.push_back(2);
+    });
+    int forever = 0;
+    std::function<void()> again = [&] {
+        ++forever;
+        loop.Post(again);
+    };
+    loop.RunPending();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+    // A call that keeps posting itself does not hang the test thread.
+    loop.Post(again);
+    loop.RunPending();
+    EXPECT_GT(forever, 1);
 }
 
 TEST(ManualLoop, PostAndWaitFromAnotherThreadRunsOnTheTestThread)

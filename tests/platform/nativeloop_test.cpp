@@ -22,7 +22,12 @@ TEST(NativeLoop, TimersFireInOrderAndQuitEndsRun)
     });
     EXPECT_EQ(loop.Run(), 4);
     EXPECT_GE(uint32_t(loop.NowMs() - start), 12u);
-    EXPECT_EQ(fired, (std::vector<char>{'a', 'a', 'b'}));
+    // On a loaded machine a late wake-up may merge ticks, but never reorders them, and nothing
+    // fires after the quit.
+    ASSERT_GE(fired.size(), 2u);
+    EXPECT_EQ(fired.front(), 'a');
+    EXPECT_EQ(fired.back(), 'b');
+    EXPECT_LE(fired.size(), 3u);
 }
 
 TEST(NativeLoop, RemovedTimerStopsAndIntervalChangeApplies)
@@ -33,12 +38,13 @@ TEST(NativeLoop, RemovedTimerStopsAndIntervalChangeApplies)
     fastId = loop.AddTimer(2, [&] {
         if (++fast == 3) loop.RemoveTimer(fastId);
     });
-    int slow = loop.AddTimer(100000, [&] { loop.Quit(); });
+    int slow = loop.AddTimer(100000, [&] {
+        if (fast >= 3) loop.Quit(1);
+    });
     loop.SetTimerInterval(slow, 30);
-    uint32_t start = loop.NowMs();
-    loop.Run();
+    loop.AddTimer(5000, [&] { loop.Quit(99); });  // the interval change did not take
+    EXPECT_EQ(loop.Run(), 1);
     EXPECT_EQ(fast, 3);
-    EXPECT_LT(uint32_t(loop.NowMs() - start), 5000u);
 }
 
 TEST(NativeLoop, WatchedFdWakesTheLoop)
