@@ -126,3 +126,32 @@ bool PtyMaster::MakeLink(const std::string& linkPath)
     FLinkPath = linkPath;
     return true;
 }
+
+bool PtyMaster::ReadLine(PtyLine& line)
+{
+    termios tio {};
+    if (FFd < 0 || ::tcgetattr(FFd, &tio) != 0)
+        return false;
+    switch (::cfgetospeed(&tio)) {
+    case B1200: line.Baud = 1200; break;
+    case B2400: line.Baud = 2400; break;
+    case B4800: line.Baud = 4800; break;
+    case B9600: line.Baud = 9600; break;
+    case B19200: line.Baud = 19200; break;
+    case B38400: line.Baud = 38400; break;
+    default: line.Baud = -1; break;
+    }
+    switch (tio.c_cflag & CSIZE) {
+    case CS5: line.DataBits = 5; break;
+    case CS6: line.DataBits = 6; break;
+    case CS7: line.DataBits = 7; break;
+    default: line.DataBits = 8; break;
+    }
+    line.Parity = !(tio.c_cflag & PARENB) ? 'N' : (tio.c_cflag & PARODD) ? 'O' : 'E';
+    line.StopBits = (tio.c_cflag & CSTOPB) ? 2 : 1;
+    line.HardwareFlow = (tio.c_cflag & CRTSCTS) != 0;
+    line.SoftwareFlow = (tio.c_iflag & (IXON | IXOFF)) != 0;
+    line.Raw = !(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)) && !(tio.c_oflag & OPOST)
+               && !(tio.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP));
+    return true;
+}

@@ -5,6 +5,17 @@
 #include <cstdint>
 #include <string>
 
+// Line settings as the slave's opener left them.
+struct PtyLine {
+    int Baud = 0;
+    int DataBits = 0;
+    char Parity = 'N';  // 'N', 'E' or 'O'
+    int StopBits = 1;
+    bool HardwareFlow = false;
+    bool SoftwareFlow = false;
+    bool Raw = false;  // no echo, no line editing, no input or output translation
+};
+
 class PtyMaster {
 public:
     PtyMaster() = default;
@@ -28,6 +39,8 @@ public:
     // Keeps one slave handle open in this process so the master never sees EIO while no reader is
     // attached (and data written meanwhile stays queued). Off by default.
     bool HoldSlave(bool hold);
+
+    bool ReadLine(PtyLine& line);
 
     // A symbolic link at linkPath pointing to the slave (replacing an old link). Removed by Close.
     bool MakeLink(const std::string& linkPath);

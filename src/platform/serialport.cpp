@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -121,8 +122,10 @@ int SerialPort::Read(uint8_t* buffer, int count)
     if (n > 0)
         return static_cast<int>(n);
     if (n == 0) {
-        // A non-blocking tty with nothing waiting says EAGAIN; end of file means hang-up.
-        FHungUp = true;
+        // With VMIN = VTIME = 0 an empty line also reads 0: only a hang-up report means gone.
+        pollfd p{FFd, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            FHungUp = true;
         return 0;
     }
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
