@@ -15,6 +15,10 @@
 
 namespace loopcore {
 
+// Called by a loop going away: if it is the current loop, the process falls back to its own,
+// so nothing reads the clock through a destroyed loop.
+void ForgetCurrent(MainLoop* loop);
+
 // Periodic timers on a 64-bit millisecond time line that the owner supplies.
 class TimerTable {
 public:

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/loopcore.h"
 #include "platform/nativeloop.h"
 
 namespace {
@@ -34,4 +35,10 @@ void MainLoop::SetCurrent(MainLoop* loop)
 uint32_t GetTickCount()
 {
     return MainLoop::Current().NowMs();
+}
+
+void loopcore::ForgetCurrent(MainLoop* loop)
+{
+    MainLoop* expected = loop;
+    gCurrent.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel);
 }

@@ -82,6 +82,7 @@ ManualLoop::ManualLoop(uint32_t startMs) : d(std::make_unique<Impl>(startMs)) {}
 
 ManualLoop::~ManualLoop()
 {
+    loopcore::ForgetCurrent(this);
     d->posts.Close();
 }
 

@@ -61,6 +61,7 @@ NativeLoop::NativeLoop() : d(std::make_unique<Impl>())
 
 NativeLoop::~NativeLoop()
 {
+    loopcore::ForgetCurrent(this);
     d->posts.Close();
     if (d->wakeFd >= 0) ::close(d->wakeFd);
 }

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -246,6 +247,24 @@ TEST(ManualLoop, CurrentLoopAndTickCountFollowTheInstalledLoop)
     EXPECT_NE(&MainLoop::Current(), &loop);
     // The process's own loop is made on demand and stays the same object.
     EXPECT_EQ(&MainLoop::Current(), &MainLoop::Current());
+}
+
+TEST(ManualLoop, ADestroyedCurrentLoopIsNoLongerCurrent)
+{
+    ManualLoop other;
+    MainLoop::SetCurrent(&other);
+    {
+        auto loop = std::make_unique<ManualLoop>(123);
+        MainLoop::SetCurrent(loop.get());
+        EXPECT_EQ(GetTickCount(), 123u);
+    }
+    EXPECT_NE(&MainLoop::Current(), &other);  // fell back to the process's own loop
+    MainLoop::SetCurrent(&other);
+    {
+        ManualLoop notCurrent;
+    }
+    EXPECT_EQ(&MainLoop::Current(), &other);  // another loop's end leaves the current one alone
+    MainLoop::SetCurrent(nullptr);
 }
 
 }  // namespace
