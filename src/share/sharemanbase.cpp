@@ -40,6 +40,12 @@ GroupOwners* Owners(const std::unique_ptr<ShmObject>& o) {
     return o ? reinterpret_cast<GroupOwners*>(o->Data()) : nullptr;
 }
 
+void ZeroValues(TShareVarBase* v) {
+    const int size = v->SizeOfValue();
+    for (int i = 0; i < v->GetVarCount(); ++i)
+        if (uint8_t* p = v->ShareValuePtr(i)) std::memset(p, 0, static_cast<size_t>(size));
+}
+
 }  // namespace
 
 TShareManBase* TShareManBase::GetShareManBase() {
@@ -180,6 +186,9 @@ void TShareManBase::SetActive(bool active) {
 
         const bool held = LockGroup();
         Reconcile();
+        // Nobody alive holds the group: the blocks are left over from an earlier session. Start
+        // from zero, as a newly created block would.
+        const bool fresh = o && FBlock[kMasterPresent] == 0 && FBlock[kSlaveCount] == 0;
         if (FMaster && FBlock[kMasterPresent] != 0) FMaster = false;  // a master runs already
         if (FMaster) {
             uint8_t idCounter = 0;
@@ -194,6 +203,7 @@ void TShareManBase::SetActive(bool active) {
                     v->DoSlaveAllocate();
                 else
                     v->DoMasterAllocate(idCounter);
+                if (fresh) ZeroValues(v);
             }
             StoreWriteIndex(0);
             FReadIndex = 0;
@@ -203,7 +213,10 @@ void TShareManBase::SetActive(bool active) {
             }
             FBlock[kMasterPresent] = 1;
         } else {
-            for (TShareVarBase* v : FVars) v->DoSlaveAllocate();
+            for (TShareVarBase* v : FVars) {
+                v->DoSlaveAllocate();
+                if (fresh) ZeroValues(v);
+            }
             FReadIndex = ReadWriteIndex();
             if (o) {
                 FGeneration = o->generation;

@@ -161,6 +161,35 @@ TEST_F(MultiProc, RestartedMasterDoesNotReplayTheOldRing) {
     EXPECT_EQ(s->TakeEvents(), std::vector<std::string>{"change Sense Level 2"});
 }
 
+TEST_F(MultiProc, ValuesOutliveTheMasterOnlyWhileSomeoneHoldsThem) {
+    struct Case {
+        const char* name;
+        bool panelStays;
+        bool kill;
+        const char* expect;
+    } cases[] = {
+        {"panel attached throughout", true, false, "5"},
+        {"master killed, panel attached", true, true, "5"},
+        {"nobody left", false, false, "0"},
+        {"master killed, nobody left", false, true, "0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ShmNamespace caseNs;
+        auto m = Start(true);
+        auto s = Start(false);
+        m->Cmd("set 0 0 5");
+        if (!c.panelStays) s->Cmd("quit");
+        if (c.kill) {
+            m->Kill(SIGKILL);
+        } else {
+            m->Cmd("quit");
+        }
+        auto m2 = Start(true);
+        EXPECT_EQ(m2->Cmd("get 0 0"), c.expect);
+    }
+}
+
 // --- crash safety ------------------------------------------------------------------------------
 
 TEST_F(MultiProc, MasterKilledHoldingAMutexIsReplacedWithoutStalls) {
