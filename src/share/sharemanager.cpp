@@ -7,7 +7,10 @@ namespace {
 TShareManBase* Man() { return TShareManBase::Existing(); }
 }  // namespace
 
-TShareManager::~TShareManager() = default;
+TShareManager::~TShareManager() {
+    // The callback we handed over usually points into our owner, which is going away too.
+    if (FOnMonitor && Man()) Man()->OnMonitor = nullptr;
+}
 
 TShareManBase* TShareManager::GetShareManBase() const { return TShareManBase::GetShareManBase(); }
 

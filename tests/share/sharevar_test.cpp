@@ -271,6 +271,39 @@ TEST_F(ShareTest, NamesMasterGroupAndRegistrationFrozenWhileActive) {
     EXPECT_EQ(v->ShareValuePtr(0), nullptr);
 }
 
+TEST_F(ShareTest, ShareManagerComponentForwards) {
+    {
+        TShareManager none;  // no variable yet, so no manager: neutral answers
+        EXPECT_EQ(none.GetGrpName(), "");
+        EXPECT_FALSE(none.GetActive());
+        EXPECT_EQ(none.GetRegisterCount(), 0);
+        none.SetMaster(true);
+        EXPECT_FALSE(none.GetMaster());
+        EXPECT_EQ(TShareManBase::Existing(), nullptr);
+    }
+    TShareVarBase* v = Add("S", "v", "Int");
+    int monitored = 0;
+    {
+        TShareManager man;
+        man.SetOnMonitor([&](void*, int) { ++monitored; });
+        man.SetFileName("x.ini");
+        man.SetMaster(true);
+        man.SetActive(true);
+        EXPECT_EQ(Man()->GetFileName(), "x.ini");
+        EXPECT_TRUE(man.GetActive());
+        EXPECT_TRUE(man.GetMaster());
+        EXPECT_EQ(man.GetRegisterCount(), 1);
+        EXPECT_EQ(man.GetGrpName(), "Grp");
+        v->SetValueInt(1);
+        Tick();
+        EXPECT_EQ(monitored, 1);
+    }
+    // The component's callback does not outlive it.
+    v->SetValueInt(2);
+    Tick();
+    EXPECT_EQ(monitored, 1);
+}
+
 // --- writes, flush and dispatch ----------------------------------------------------------------
 
 TEST_F(ShareTest, PendingStartValuesReachTheBlockOnTheFirstTick) {
