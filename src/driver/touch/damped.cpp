@@ -126,12 +126,12 @@ void TNX7_Damped::Input(float X, float Y, float MX, float MY, float MTT, float M
         int c = 0, r0 = 0;
         const bool close = InRange(0, 1, c);
         InRange(1, 2, r1);
-        InRange(0, 2, r0);
+        // The newest frame's own run only matters when the reported one has none.
         if (close)
             AveWeight(true, true, r1);
         else if (r1 > 0)
             AveWeight(false, true, r1);
-        else if (r0 > 0)
+        else if (InRange(0, 2, r0))
             AveWeight(true, false, r0);
         else
             AveWeight(false, false, 0);

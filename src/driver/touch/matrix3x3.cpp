@@ -3,8 +3,9 @@
 #include <cmath>
 #include <initializer_list>
 
-
+namespace {
 using D2 = TNX7_Matrix2x2;
+}  // namespace
 
 void TNX7_Matrix3x3::Set(float a11, float a12, float a13, float a21, float a22, float a23,
                          float a31, float a32, float a33)
