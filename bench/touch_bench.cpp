@@ -2,7 +2,12 @@
 // calibration, edge stretch and mouse output (with a sink that only counts).
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 #include "driver/touch/calibrate.h"
 #include "driver/touch/damped.h"
@@ -11,6 +16,7 @@
 #include "driver/touch/output.h"
 #include "platform/manualloop.h"
 #include "share/meminifile.h"
+#include "share/sharemanbase.h"
 
 namespace {
 
@@ -99,5 +105,39 @@ void BM_PointerPathMovingFrame(benchmark::State& state)
     benchmark::DoNotOptimize(p.sent);
 }
 BENCHMARK(BM_PointerPathMovingFrame);
+
+// The same resting frame with the share manager active as master, so every published value
+// goes through its shared block and mutex as in the running driver.
+void BM_PointerPathFrameShared(benchmark::State& state)
+{
+    const std::string ns = "zt7-touchbench-" + std::to_string(getpid());
+    setenv("ZT7_SHM_NAMESPACE", ns.c_str(), 1);
+    const uint32_t pause = TShareManBase::GetDeactivatePause();
+    TShareManBase::SetDeactivatePause(0);
+    {
+        PointerPath p;
+        TShareManBase* m = TShareManBase::GetShareManBase();
+        m->SetMaster(true);
+        m->SetActive(true);
+        if (!m->GetActive())
+            state.SkipWithError("share manager did not activate");
+        int i = 0;
+        for (auto _ : state) {
+            const float wob = 0.004f * static_cast<float>((i * 7) % 5 - 2);
+            p.damped.Input(0.1f + wob, -0.2f - wob, 400.0f, 380.0f, 31.5f, 31.5f);
+            if ((++i & 7) == 0)
+                p.loop.Advance(1);
+        }
+        m->SetActive(false);
+        m->SetMaster(false);
+    }
+    TShareManBase::SetDeactivatePause(pause);
+    unsetenv("ZT7_SHM_NAMESPACE");
+    std::error_code ec;
+    for (const auto& f : std::filesystem::directory_iterator("/dev/shm", ec))
+        if (f.path().filename().string().rfind(ns + "-", 0) == 0)
+            std::filesystem::remove(f.path(), ec);
+}
+BENCHMARK(BM_PointerPathFrameShared);
 
 }  // namespace
