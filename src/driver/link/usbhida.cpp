@@ -154,6 +154,8 @@ uint32_t TNX7_Bg_UsbHidA::Now()
 
 void TNX7_Bg_UsbHidA::SleepFor(uint32_t ms)
 {
+    if (ms == 0)
+        return;
     std::unique_lock<std::mutex> lock(FWaitLock);
     FWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return FTerminated.load(); });
 }
@@ -239,10 +241,10 @@ void TNX7_Bg_UsbHidA::DoPass()
             FLastActivity = Now();
             DoReport(report);
         } else if (n < 0) {
-            SleepFor(ReadTimeoutMs);  // removed device: wait out the silence without spinning
+            SleepFor(FIdleSleep);  // removed device: wait out the silence without spinning
         }
     } else {
-        SleepFor(IdleSleepMs);
+        SleepFor(FIdleSleep);
     }
 
     if (static_cast<uint32_t>(Now() - FLastActivity) > SilenceMs) {

@@ -65,6 +65,9 @@ public:
     void Start();
     // One pass of the reader loop. The thread runs it until terminated; tests may call it.
     void DoPass();
+    // Real-time pause of a pass without an open device or after a failed read (100 ms); tests
+    // running the passes by hand in virtual time set 0.
+    void SetIdleSleep(uint32_t ms) { FIdleSleep = ms; }
     // Stops the reader thread and waits for it; closes the device.
     void Terminate();
 
@@ -122,6 +125,7 @@ private:
     int FScanUSLenThread = 0, FScanUSLenMain = 0;
     std::array<uint8_t, CommandSize> FStatusThread{}, FStatusMain{};
     uint32_t FLastActivity = 0;
+    std::atomic<uint32_t> FIdleSleep{IdleSleepMs};
 
     std::mutex FWaitLock;  // sleeping and hand-off waits; woken by termination
     std::condition_variable FWake;
