@@ -30,7 +30,8 @@ struct Namespace {
     ~Namespace() {
         std::error_code ec;
         for (const auto& e : std::filesystem::directory_iterator("/dev/shm", ec))
-            if (e.path().filename().string().rfind(name + "-", 0) == 0) std::filesystem::remove(e.path(), ec);
+            if (e.path().filename().string().rfind(name + "-", 0) == 0)
+                std::filesystem::remove(e.path(), ec);
     }
 };
 
@@ -60,14 +61,16 @@ struct Master {
 void BM_ReadScalar(benchmark::State& state) {
     Master m(true);
     m.v->SetValueInt(5);
-    for (auto _ : state) benchmark::DoNotOptimize(m.v->GetValueInt());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(m.v->GetValueInt());
 }
 BENCHMARK(BM_ReadScalar);
 
 void BM_WriteScalarX(benchmark::State& state) {
     Master m(true);
     int32_t i = 0;
-    for (auto _ : state) m.v->SetValueIntX(++i);
+    for (auto _ : state)
+        m.v->SetValueIntX(++i);
 }
 BENCHMARK(BM_WriteScalarX);
 
@@ -75,13 +78,15 @@ BENCHMARK(BM_WriteScalarX);
 void BM_WriteScalar(benchmark::State& state) {
     Master m(true);
     int32_t i = 0;
-    for (auto _ : state) m.v->SetValueInt(++i);
+    for (auto _ : state)
+        m.v->SetValueInt(++i);
 }
 BENCHMARK(BM_WriteScalar);
 
 void BM_ReadScalarLocalOnly(benchmark::State& state) {
     Master m(false);
-    for (auto _ : state) benchmark::DoNotOptimize(m.v->GetValueInt());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(m.v->GetValueInt());
 }
 BENCHMARK(BM_ReadScalarLocalOnly);
 
@@ -102,12 +107,13 @@ void BM_CrossProcessChangeLatency(benchmark::State& state) {
             MainLoop::SetCurrent(&loop);
             {
                 TShareVarPoly poly;
-                poly.AddItem("Bench", "Value", "Int", 1,
-                             [&](TShareVarBase*) {
-                                 const int64_t t = NowNs();
-                                 [[maybe_unused]] ssize_t n = write(toParent[1], &t, sizeof t);
-                             },
-                             nullptr, false);
+                poly.AddItem(
+                    "Bench", "Value", "Int", 1,
+                    [&](TShareVarBase*) {
+                        const int64_t t = NowNs();
+                        [[maybe_unused]] ssize_t n = write(toParent[1], &t, sizeof t);
+                    },
+                    nullptr, false);
                 TShareManBase::GetShareManBase()->SetMaster(true);
                 TShareManBase::GetShareManBase()->SetActive(true);
                 const char c = 1;
@@ -142,15 +148,19 @@ void BM_CrossProcessChangeLatency(benchmark::State& state) {
         }
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
-        for (int fd : {toParent[0], toParent[1], ready[0], ready[1]}) close(fd);
+        for (int fd : {toParent[0], toParent[1], ready[0], ready[1]})
+            close(fd);
         if (ms.empty()) {
             state.SkipWithError("no samples");
             return;
         }
         std::sort(ms.begin(), ms.end());
-        auto pct = [&](double p) { return ms[std::min(ms.size() - 1, static_cast<size_t>(p * ms.size()))]; };
+        auto pct = [&](double p) {
+            return ms[std::min(ms.size() - 1, static_cast<size_t>(p * ms.size()))];
+        };
         double sum = 0;
-        for (double x : ms) sum += x;
+        for (double x : ms)
+            sum += x;
         state.counters["min_ms"] = ms.front();
         state.counters["p50_ms"] = pct(0.5);
         state.counters["p90_ms"] = pct(0.9);
@@ -162,4 +172,4 @@ void BM_CrossProcessChangeLatency(benchmark::State& state) {
 }
 BENCHMARK(BM_CrossProcessChangeLatency)->Arg(200)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace

@@ -28,7 +28,7 @@ struct Mapping {
     }
 };
 
-}  // namespace shm_detail
+} // namespace shm_detail
 
 using shm_detail::Mapping;
 
@@ -87,7 +87,7 @@ std::shared_ptr<Mapping> MapNamed(const std::string& name, size_t size) {
 // Layout of a mutex object. A fresh object is all zero; whoever maps it first initialises the
 // mutex, everyone else waits until it is ready.
 struct MutexBlock {
-    std::atomic<uint32_t> state;  // 0 fresh, 1 initialising, 2 ready, 3 re-initialising
+    std::atomic<uint32_t> state; // 0 fresh, 1 initialising, 2 ready, 3 re-initialising
     uint32_t reserved;
     ProcessStamp initializer;
     pthread_mutex_t mutex;
@@ -135,13 +135,15 @@ bool EnsureReady(MutexBlock* b) {
                 return true;
             }
         }
-        struct timespec ts {0, 500 * 1000};
+        struct timespec ts {
+            0, 500 * 1000
+        };
         nanosleep(&ts, nullptr);
     }
     return false;
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 
@@ -154,9 +156,15 @@ std::unique_ptr<ShmObject> ShmObject::Open(const std::string& name, size_t size)
     return std::unique_ptr<ShmObject>(new ShmObject(std::move(m)));
 }
 
-uint8_t* ShmObject::Data() const { return FMap->data; }
-size_t ShmObject::Size() const { return FMap->size; }
-const std::string& ShmObject::FullName() const { return FMap->fullName; }
+uint8_t* ShmObject::Data() const {
+    return FMap->data;
+}
+size_t ShmObject::Size() const {
+    return FMap->size;
+}
+const std::string& ShmObject::FullName() const {
+    return FMap->fullName;
+}
 
 std::string ShmObject::Namespace() {
     const char* env = std::getenv("ZT7_SHM_NAMESPACE");
@@ -172,7 +180,7 @@ std::string ShmObject::Namespace() {
 
 std::string ShmObject::FullName(const std::string& name) {
     std::string n = name;
-    if (n.size() > 180) n.resize(180);  // stay well inside NAME_MAX
+    if (n.size() > 180) n.resize(180); // stay well inside NAME_MAX
     for (char& c : n)
         if (!SafeChar(c)) c = '_';
     return "/" + Namespace() + "-" + n;
@@ -253,7 +261,7 @@ bool ReadProcStat(int32_t pid, char& state, uint64_t& start) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 ProcessStamp ProcessStamp::Self() {
     ProcessStamp s;

@@ -19,7 +19,7 @@ struct Mapping;
 }
 
 class ShmObject {
-public:
+  public:
     // Creates or opens the object and maps `size` bytes read-write; a new object is zero-filled.
     // Returns null on any failure.
     static std::unique_ptr<ShmObject> Open(const std::string& name, size_t size);
@@ -36,7 +36,7 @@ public:
     // Removes the named object (tests and tools). Mappings already open stay valid.
     static bool Unlink(const std::string& name);
 
-private:
+  private:
     explicit ShmObject(std::shared_ptr<shm_detail::Mapping> m);
     std::shared_ptr<shm_detail::Mapping> FMap;
 };
@@ -44,7 +44,7 @@ private:
 // A robust, process-shared mutex living in its own shared-memory object. A lock whose holder died
 // is taken over and made consistent, so a crashed process never blocks the others.
 class ShmMutex {
-public:
+  public:
     static std::unique_ptr<ShmMutex> Open(const std::string& name);
     ~ShmMutex();
 
@@ -52,7 +52,7 @@ public:
     bool Lock(uint32_t timeoutMs = 1000);
     void Unlock();
 
-private:
+  private:
     explicit ShmMutex(std::shared_ptr<shm_detail::Mapping> m);
     std::shared_ptr<shm_detail::Mapping> FMap;
 };

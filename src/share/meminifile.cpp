@@ -13,7 +13,9 @@ namespace {
 // Settings files are a few kilobytes; anything far larger is not ours and is read only in part.
 constexpr std::streamsize kMaxFileBytes = 16 * 1024 * 1024;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameText(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -24,8 +26,10 @@ bool SameText(const std::string& a, const std::string& b) {
 
 std::string Trim(const std::string& s) {
     size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -89,7 +93,7 @@ bool ParseFloat(const std::string& text, double& out) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 MemIniFile::MemIniFile(const std::string& fileName) : FFileName(fileName) {
     std::ifstream in(fileName, std::ios::binary);
@@ -109,7 +113,7 @@ void MemIniFile::SetText(const std::string& text) {
     FSections.clear();
     Section* cur = nullptr;
     size_t pos = 0;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;  // UTF-8 byte-order mark
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3; // UTF-8 byte-order mark
     while (pos <= text.size()) {
         size_t nl = text.find('\n', pos);
         if (nl == std::string::npos) nl = text.size();
@@ -118,7 +122,7 @@ void MemIniFile::SetText(const std::string& text) {
         if (line.empty() || line[0] == ';') continue;
         if (line[0] == '[') {
             const size_t close = line.find(']');
-            if (close == std::string::npos) continue;  // not a section header: skipped
+            if (close == std::string::npos) continue; // not a section header: skipped
             std::string name = line.substr(1, close - 1);
             cur = Find(name);
             if (!cur) {
@@ -128,14 +132,14 @@ void MemIniFile::SetText(const std::string& text) {
             continue;
         }
         const size_t eq = line.find('=');
-        if (!cur || eq == std::string::npos) continue;  // garbage or keys outside a section
+        if (!cur || eq == std::string::npos) continue; // garbage or keys outside a section
         std::string key = Trim(line.substr(0, eq));
         if (key.empty()) continue;
         std::string value = Trim(line.substr(eq + 1));
         bool seen = false;
         for (const Entry& e : cur->entries)
             if (SameText(e.key, key)) {
-                seen = true;  // the first of duplicate keys wins
+                seen = true; // the first of duplicate keys wins
                 break;
             }
         if (!seen) cur->entries.push_back(Entry{key, value});
@@ -154,7 +158,9 @@ MemIniFile::Section* MemIniFile::Find(const std::string& section) {
     return nullptr;
 }
 
-bool MemIniFile::SectionExists(const std::string& section) const { return Find(section) != nullptr; }
+bool MemIniFile::SectionExists(const std::string& section) const {
+    return Find(section) != nullptr;
+}
 
 bool MemIniFile::ValueExists(const std::string& section, const std::string& key) const {
     const Section* s = Find(section);
@@ -220,14 +226,16 @@ void MemIniFile::WriteBool(const std::string& section, const std::string& key, b
 
 std::vector<std::string> MemIniFile::ReadSections() const {
     std::vector<std::string> out;
-    for (const Section& s : FSections) out.push_back(s.name);
+    for (const Section& s : FSections)
+        out.push_back(s.name);
     return out;
 }
 
 std::vector<std::string> MemIniFile::ReadSection(const std::string& section) const {
     std::vector<std::string> out;
     if (const Section* s = Find(section))
-        for (const Entry& e : s->entries) out.push_back(e.key);
+        for (const Entry& e : s->entries)
+            out.push_back(e.key);
     return out;
 }
 
@@ -235,13 +243,16 @@ std::string MemIniFile::Text() const {
     std::string out;
     for (const Section& s : FSections) {
         out += "[" + s.name + "]\r\n";
-        for (const Entry& e : s.entries) out += e.key + "=" + e.value + "\r\n";
+        for (const Entry& e : s.entries)
+            out += e.key + "=" + e.value + "\r\n";
         out += "\r\n";
     }
     return out;
 }
 
-bool MemIniFile::UpdateFile() const { return UpdateFile(FFileName); }
+bool MemIniFile::UpdateFile() const {
+    return UpdateFile(FFileName);
+}
 
 bool MemIniFile::UpdateFile(const std::string& fileName) const {
     if (fileName.empty()) return false;
@@ -283,7 +294,8 @@ std::string MemIniFile::FloatToStr(double value) {
     std::string digits;
     for (size_t i = 0; i < epos; ++i)
         if (s[i] != '.') digits += s[i];
-    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
 
     std::string out;
     if (exp < -5 || exp >= 15) {

@@ -30,7 +30,7 @@ constexpr int kRing = 8;
 // Beside the group block ("Own" + GrpName): which processes are attached. The group block keeps
 // its layout; this object lets a new process tell a crashed master or panel from a live one.
 struct GroupOwners {
-    uint32_t generation;  // stepped by every master activation; the ring restarts at 0 with it
+    uint32_t generation; // stepped by every master activation; the ring restarts at 0 with it
     uint32_t reserved;
     ProcessStamp master;
     ProcessStamp slaves[256];
@@ -46,17 +46,23 @@ void ZeroValues(TShareVarBase* v) {
         if (uint8_t* p = v->ShareValuePtr(i)) std::memset(p, 0, static_cast<size_t>(size));
 }
 
-}  // namespace
+} // namespace
 
 TShareManBase* TShareManBase::GetShareManBase() {
     if (!gInstance) gInstance = new TShareManBase();
     return gInstance;
 }
 
-TShareManBase* TShareManBase::Existing() { return gInstance; }
+TShareManBase* TShareManBase::Existing() {
+    return gInstance;
+}
 
-void TShareManBase::SetDeactivatePause(uint32_t ms) { gDeactivatePauseMs = ms; }
-uint32_t TShareManBase::GetDeactivatePause() { return gDeactivatePauseMs; }
+void TShareManBase::SetDeactivatePause(uint32_t ms) {
+    gDeactivatePauseMs = ms;
+}
+uint32_t TShareManBase::GetDeactivatePause() {
+    return gDeactivatePauseMs;
+}
 
 TShareManBase::TShareManBase() = default;
 
@@ -75,7 +81,8 @@ void TShareManBase::DoRegisterAdd(TShareVarBase* var) {
 
 void TShareManBase::DoRegisterRemove(TShareVarBase* var) {
     FVars.erase(std::remove(FVars.begin(), FVars.end(), var), FVars.end());
-    for (auto& list : FLookup) list.erase(std::remove(list.begin(), list.end(), var), list.end());
+    for (auto& list : FLookup)
+        list.erase(std::remove(list.begin(), list.end(), var), list.end());
     if (FVars.empty()) DestroyIfUnused();
 }
 
@@ -96,7 +103,9 @@ void TShareManBase::DestroyIfUnused() {
 
 // --- properties --------------------------------------------------------------------------------
 
-bool TShareManBase::GetActive() const { return FThread != nullptr; }
+bool TShareManBase::GetActive() const {
+    return FThread != nullptr;
+}
 
 void TShareManBase::SetMaster(bool master) {
     if (GetActive() || master == FMaster) return;
@@ -108,11 +117,17 @@ void TShareManBase::SetGrpName(const std::string& name) {
     if (!GetActive()) FGrpName = name;
 }
 
-int TShareManBase::GetSlaveCount() const { return FBlock ? FBlock[kSlaveCount] : 0; }
+int TShareManBase::GetSlaveCount() const {
+    return FBlock ? FBlock[kSlaveCount] : 0;
+}
 
-bool TShareManBase::GetMasterPresent() const { return FBlock && FBlock[kMasterPresent] != 0; }
+bool TShareManBase::GetMasterPresent() const {
+    return FBlock && FBlock[kMasterPresent] != 0;
+}
 
-uint32_t TShareManBase::NowMs() const { return FLoop ? FLoop->NowMs() : GetTickCount(); }
+uint32_t TShareManBase::NowMs() const {
+    return FLoop ? FLoop->NowMs() : GetTickCount();
+}
 
 // --- group block -------------------------------------------------------------------------------
 
@@ -128,7 +143,9 @@ void TShareManBase::StoreWriteIndex(int index) {
     std::memcpy(FBlock + kWriteIndex, &w, sizeof w);
 }
 
-bool TShareManBase::LockGroup() { return FMutex && FMutex->Lock(kLockTimeoutMs); }
+bool TShareManBase::LockGroup() {
+    return FMutex && FMutex->Lock(kLockTimeoutMs);
+}
 
 void TShareManBase::UnlockGroup(bool held) {
     if (held && FMutex) FMutex->Unlock();
@@ -189,7 +206,7 @@ void TShareManBase::SetActive(bool active) {
         // Nobody alive holds the group: the blocks are left over from an earlier session. Start
         // from zero, as a newly created block would.
         const bool fresh = o && FBlock[kMasterPresent] == 0 && FBlock[kSlaveCount] == 0;
-        if (FMaster && FBlock[kMasterPresent] != 0) FMaster = false;  // a master runs already
+        if (FMaster && FBlock[kMasterPresent] != 0) FMaster = false; // a master runs already
         if (FMaster) {
             uint8_t idCounter = 0;
             for (size_t i = 0; i < FVars.size(); ++i) {
@@ -250,10 +267,12 @@ void TShareManBase::SetActive(bool active) {
     } else {
         FThread.reset();
     }
-    if (gDeactivatePauseMs) std::this_thread::sleep_for(std::chrono::milliseconds(gDeactivatePauseMs));
+    if (gDeactivatePauseMs)
+        std::this_thread::sleep_for(std::chrono::milliseconds(gDeactivatePauseMs));
 
     const bool held = LockGroup();
-    for (TShareVarBase* v : FVars) v->DoDeAllocate();
+    for (TShareVarBase* v : FVars)
+        v->DoDeAllocate();
     if (FBlock) {
         GroupOwners* o = Owners(FOwners);
         const ProcessStamp self = ProcessStamp::Self();
@@ -330,8 +349,10 @@ void TShareManBase::DoPoll1() {
 
     if (FRebuild) {
         FRebuild = false;
-        for (auto& list : FLookup) list.clear();
-        for (TShareVarBase* v : FVars) FLookup[v->GetID()].push_back(v);
+        for (auto& list : FLookup)
+            list.clear();
+        for (TShareVarBase* v : FVars)
+            FLookup[v->GetID()].push_back(v);
     }
     while (r != w) {
         const uint8_t k = FLocalRing[static_cast<size_t>(r)];
@@ -356,11 +377,13 @@ void TShareManBase::DoPoll2() {
 }
 
 void TShareManBase::DoSignalActiveChange() {
-    for (size_t i = 0; i < FVars.size(); ++i) FVars[i]->DoSignalActiveChange();
+    for (size_t i = 0; i < FVars.size(); ++i)
+        FVars[i]->DoSignalActiveChange();
 }
 
 void TShareManBase::DoSignalMasterChange() {
-    for (size_t i = 0; i < FVars.size(); ++i) FVars[i]->DoSignalMasterChange();
+    for (size_t i = 0; i < FVars.size(); ++i)
+        FVars[i]->DoSignalMasterChange();
 }
 
 // --- INI ---------------------------------------------------------------------------------------

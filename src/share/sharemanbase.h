@@ -18,7 +18,7 @@ class TIPThread;
 class TShareVarBase;
 
 class TShareManBase {
-public:
+  public:
     static constexpr int RingSize = 1024;
     static constexpr int GroupBlockSize = 1032;
 
@@ -77,7 +77,7 @@ public:
 
     std::function<void(void* theSender, int theID)> OnMonitor;
 
-private:
+  private:
     TShareManBase();
 
     int ReadWriteIndex() const;
@@ -104,7 +104,8 @@ private:
     std::array<std::vector<TShareVarBase*>, 256> FLookup;
     bool FRebuild = false;
     MainLoop* FLoop = nullptr;
-    // Who is attached, kept beside the group block so a crashed process can be told from a live one.
+    // Who is attached, kept beside the group block so a crashed process can be told from a live
+    // one.
     std::unique_ptr<ShmObject> FOwners;
     uint32_t FGeneration = 0;
     uint32_t FLastReconcile = 0;

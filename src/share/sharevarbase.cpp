@@ -9,7 +9,7 @@
 namespace {
 constexpr uint32_t kLockTimeoutMs = 1000;
 constexpr int kMaxCount = 128;
-}  // namespace
+} // namespace
 
 TShareVarBase::TShareVarBase() {
     // The typed constructors size the local buffer: the element size is theirs.
@@ -38,7 +38,7 @@ std::string TShareVarBase::MutexName(const std::string& grpName) const {
 void TShareVarBase::DoMasterAllocate(uint8_t& idCounter) {
     DoSlaveAllocate();
     if (FBlock) {
-        ++idCounter;  // 8-bit: the 256th distinct variable gets 0 and posts nothing
+        ++idCounter; // 8-bit: the 256th distinct variable gets 0 and posts nothing
         FBlock[1] = idCounter;
     }
 }
@@ -62,7 +62,9 @@ void TShareVarBase::DoSlaveAllocate() {
     FCount = FBlock[0];
 }
 
-void TShareVarBase::DoDeAllocate() { DoClose(); }
+void TShareVarBase::DoDeAllocate() {
+    DoClose();
+}
 
 void TShareVarBase::DoClose() {
     FBlock = nullptr;
@@ -72,7 +74,9 @@ void TShareVarBase::DoClose() {
     FLockHeld = false;
 }
 
-uint8_t TShareVarBase::GetID() const { return FBlock ? FBlock[1] : 0; }
+uint8_t TShareVarBase::GetID() const {
+    return FBlock ? FBlock[1] : 0;
+}
 
 // --- names and size ----------------------------------------------------------------------------
 
@@ -81,7 +85,7 @@ bool NamesEditable() {
     TShareManBase* m = TShareManBase::Existing();
     return m && !m->GetActive();
 }
-}  // namespace
+} // namespace
 
 void TShareVarBase::SetSecName(const std::string& name) {
     if (NamesEditable()) FSecName = name;
@@ -184,30 +188,48 @@ void TShareVarBase::FlushPending() {
     WriteUnLock();
 }
 
-void TShareVarBase::ClearPendingWrite() { FPendingWrite = false; }
+void TShareVarBase::ClearPendingWrite() {
+    FPendingWrite = false;
+}
 
 // --- base-class defaults: no type, no values ----------------------------------------------------
 
 void TShareVarBase::LoadIni(MemIniFile&) {}
 void TShareVarBase::SaveIni(MemIniFile&) {}
-int TShareVarBase::TestIni(MemIniFile&) { return 0; }
-std::string TShareVarBase::GetVarType() const { return ""; }
-int TShareVarBase::SizeOfValue() const { return 0; }
+int TShareVarBase::TestIni(MemIniFile&) {
+    return 0;
+}
+std::string TShareVarBase::GetVarType() const {
+    return "";
+}
+int TShareVarBase::SizeOfValue() const {
+    return 0;
+}
 
-bool TShareVarBase::GetValueBoolA(int) { return false; }
+bool TShareVarBase::GetValueBoolA(int) {
+    return false;
+}
 void TShareVarBase::SetValueBoolA(int, bool) {}
 void TShareVarBase::SetValueBoolXA(int, bool) {}
-int32_t TShareVarBase::GetValueIntA(int) { return 0; }
+int32_t TShareVarBase::GetValueIntA(int) {
+    return 0;
+}
 void TShareVarBase::SetValueIntA(int, int32_t) {}
 void TShareVarBase::SetValueIntXA(int, int32_t) {}
-float TShareVarBase::GetValueFloatA(int) { return 0.0f; }
+float TShareVarBase::GetValueFloatA(int) {
+    return 0.0f;
+}
 void TShareVarBase::SetValueFloatA(int, float) {}
 void TShareVarBase::SetValueFloatXA(int, float) {}
-double TShareVarBase::GetValueDoubleA(int) { return 0.0; }
+double TShareVarBase::GetValueDoubleA(int) {
+    return 0.0;
+}
 void TShareVarBase::SetValueDoubleA(int, double) {}
 void TShareVarBase::SetValueDoubleXA(int, double) {}
 
-std::string TShareVarBase::IniKey() const { return FVarName + GetVarType() + std::to_string(FVarCount); }
+std::string TShareVarBase::IniKey() const {
+    return FVarName + GetVarType() + std::to_string(FVarCount);
+}
 
 // --- events ------------------------------------------------------------------------------------
 

@@ -12,11 +12,11 @@
 
 class MemIniFile;
 class TShareManBase;
-class ShmObject;     // platform: a named shared-memory mapping
-class ShmMutex;      // platform: a named robust process-shared mutex
+class ShmObject; // platform: a named shared-memory mapping
+class ShmMutex;  // platform: a named robust process-shared mutex
 
 class TShareVarBase {
-public:
+  public:
     using TVarEvent = std::function<void(TShareVarBase* theSender)>;
 
     TShareVarBase();
@@ -120,13 +120,12 @@ public:
     TVarEvent OnActiveChange;
     TVarEvent OnMasterChange;
 
-protected:
+  protected:
     void DoClose();
 
     // Element access shared by the typed classes: read refreshes the local element from the block
     // (unless this master has unsent values), write stores locally and then in the block.
-    template <class T>
-    T GetElement(int index) {
+    template <class T> T GetElement(int index) {
         uint8_t* local = LocalValuePtr(index);
         if (!local) return T{};
         RefreshLocal(index, local, sizeof(T));
@@ -134,8 +133,7 @@ protected:
         std::memcpy(&v, local, sizeof(T));
         return v;
     }
-    template <class T>
-    void SetElement(int index, T v, bool post) {
+    template <class T> void SetElement(int index, T v, bool post) {
         uint8_t* local = LocalValuePtr(index);
         if (!local) return;
         std::memcpy(local, &v, sizeof(T));

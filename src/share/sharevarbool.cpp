@@ -2,12 +2,18 @@
 
 #include "share/meminifile.h"
 
-TShareVarBool::TShareVarBool() { SizeLocal(FVarCount); }
+TShareVarBool::TShareVarBool() {
+    SizeLocal(FVarCount);
+}
 TShareVarBool::~TShareVarBool() = default;
 
-void TShareVarBool::ClearPendingWrite() { FlushPending(); }
+void TShareVarBool::ClearPendingWrite() {
+    FlushPending();
+}
 
-bool TShareVarBool::GetValueBoolA(int index) { return GetElement<uint8_t>(index) != 0; }
+bool TShareVarBool::GetValueBoolA(int index) {
+    return GetElement<uint8_t>(index) != 0;
+}
 void TShareVarBool::SetValueBoolA(int index, bool value) {
     SetElement<uint8_t>(index, value ? 1 : 0, true);
 }

@@ -2,13 +2,21 @@
 
 #include "share/meminifile.h"
 
-TShareVarDouble::TShareVarDouble() { SizeLocal(FVarCount); }
+TShareVarDouble::TShareVarDouble() {
+    SizeLocal(FVarCount);
+}
 TShareVarDouble::~TShareVarDouble() = default;
 
-void TShareVarDouble::ClearPendingWrite() { FlushPending(); }
+void TShareVarDouble::ClearPendingWrite() {
+    FlushPending();
+}
 
-double TShareVarDouble::GetValueDoubleA(int index) { return GetElement<double>(index); }
-void TShareVarDouble::SetValueDoubleA(int index, double value) { SetElement<double>(index, value, true); }
+double TShareVarDouble::GetValueDoubleA(int index) {
+    return GetElement<double>(index);
+}
+void TShareVarDouble::SetValueDoubleA(int index, double value) {
+    SetElement<double>(index, value, true);
+}
 void TShareVarDouble::SetValueDoubleXA(int index, double value) {
     SetElement<double>(index, value, false);
 }

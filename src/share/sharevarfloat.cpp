@@ -2,14 +2,24 @@
 
 #include "share/meminifile.h"
 
-TShareVarFloat::TShareVarFloat() { SizeLocal(FVarCount); }
+TShareVarFloat::TShareVarFloat() {
+    SizeLocal(FVarCount);
+}
 TShareVarFloat::~TShareVarFloat() = default;
 
-void TShareVarFloat::ClearPendingWrite() { FlushPending(); }
+void TShareVarFloat::ClearPendingWrite() {
+    FlushPending();
+}
 
-float TShareVarFloat::GetValueFloatA(int index) { return GetElement<float>(index); }
-void TShareVarFloat::SetValueFloatA(int index, float value) { SetElement<float>(index, value, true); }
-void TShareVarFloat::SetValueFloatXA(int index, float value) { SetElement<float>(index, value, false); }
+float TShareVarFloat::GetValueFloatA(int index) {
+    return GetElement<float>(index);
+}
+void TShareVarFloat::SetValueFloatA(int index, float value) {
+    SetElement<float>(index, value, true);
+}
+void TShareVarFloat::SetValueFloatXA(int index, float value) {
+    SetElement<float>(index, value, false);
+}
 
 void TShareVarFloat::LoadIni(MemIniFile& file) {
     const double v = file.ReadFloat(FSecName, IniKey(), static_cast<double>(GetValueFloat()));
@@ -24,6 +34,7 @@ void TShareVarFloat::SaveIni(MemIniFile& file) {
 int TShareVarFloat::TestIni(MemIniFile& file) {
     const float v = GetValueFloat();
     const float other = v + 1.0f;
-    const float r = static_cast<float>(file.ReadFloat(FSecName, IniKey(), static_cast<double>(other)));
+    const float r =
+        static_cast<float>(file.ReadFloat(FSecName, IniKey(), static_cast<double>(other)));
     return IsDiff(r, v, 0.01f) ? 1 : 0;
 }

@@ -7,7 +7,8 @@
 
 TShareVarPoly::~TShareVarPoly() {
     // Later variables first, so the manager's list empties from its end.
-    while (!FItems.empty()) FItems.pop_back();
+    while (!FItems.empty())
+        FItems.pop_back();
 }
 
 TShareVarBase* TShareVarPoly::AddItem(const std::string& SecName, const std::string& VarName,

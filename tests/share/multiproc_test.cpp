@@ -1,8 +1,8 @@
 // Several real processes sharing variables: the driver's side as master, panels and tools as
 // slaves. Each process is a share_peer scripted over a pipe.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 
@@ -24,7 +24,7 @@ long MsSince(Clock::time_point t) {
 }
 
 class MultiProc : public ::testing::Test {
-protected:
+  protected:
     // A peer with the two variables every test uses: 0 = Comm/Port Int, 1 = Sense/Level Float.
     std::unique_ptr<Peer> Start(bool master, bool activate = true, bool native = false) {
         std::vector<std::string> argv{ZT7_SHARE_PEER};
@@ -45,18 +45,20 @@ protected:
     std::unique_ptr<ShmObject> group;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(MultiProc, PlainWriteReachesEveryProcessOneTickLaterXWriteNone) {
     auto m = Start(true);
     auto s1 = Start(false);
     auto s2 = Start(false);
     EXPECT_EQ(m->Cmd("status"), "active=1 master=1 slaves=2 present=1 interval=50");
-    for (Peer* p : {m.get(), s1.get(), s2.get()}) p->Cmd("tick");
-    for (Peer* p : {m.get(), s1.get(), s2.get()}) p->TakeEvents();
+    for (Peer* p : {m.get(), s1.get(), s2.get()})
+        p->Cmd("tick");
+    for (Peer* p : {m.get(), s1.get(), s2.get()})
+        p->TakeEvents();
 
     s1->Cmd("set 0 0 42");
-    EXPECT_TRUE(s1->TakeEvents().empty());  // not before the tick
+    EXPECT_TRUE(s1->TakeEvents().empty()); // not before the tick
     for (Peer* p : {m.get(), s2.get(), s1.get()}) {
         p->Cmd("tick");
         EXPECT_EQ(p->TakeEvents(), std::vector<std::string>{"change Comm Port 42"});
@@ -68,7 +70,7 @@ TEST_F(MultiProc, PlainWriteReachesEveryProcessOneTickLaterXWriteNone) {
     for (Peer* p : {m.get(), s1.get(), s2.get()}) {
         p->Cmd("tick");
         EXPECT_TRUE(p->TakeEvents().empty());
-        EXPECT_EQ(p->Cmd("get 1 0"), "0.5");  // the value arrived all the same
+        EXPECT_EQ(p->Cmd("get 1 0"), "0.5"); // the value arrived all the same
     }
 
     // The master's own write comes back to it too.
@@ -81,7 +83,8 @@ TEST_F(MultiProc, PlainWriteReachesEveryProcessOneTickLaterXWriteNone) {
 
 TEST_F(MultiProc, MasterAssignsIdsSecondMasterBecomesSlave) {
     Peer m({ZT7_SHARE_PEER});
-    for (const char* v : {"add S A Int 1", "add S B Bool 1", "add S C Double 1"}) m.Cmd(v);
+    for (const char* v : {"add S A Int 1", "add S B Bool 1", "add S C Double 1"})
+        m.Cmd(v);
     m.Cmd("master");
     m.Cmd("active 1");
     EXPECT_EQ(m.Cmd("status"), "active=1 master=1 slaves=0 present=1 interval=50");
@@ -107,13 +110,13 @@ TEST_F(MultiProc, MasterAssignsIdsSecondMasterBecomesSlave) {
     EXPECT_EQ(Group()[1], 0);
 
     m.Cmd("active 0");
-    EXPECT_EQ(Group()[0], 0);  // master present cleared
+    EXPECT_EQ(Group()[0], 0); // master present cleared
 }
 
 TEST_F(MultiProc, SlaveStartedBeforeTheMasterDispatchesOnceItAppears) {
     auto s = Start(false);
     EXPECT_EQ(s->Cmd("id 0"), "0");
-    s->Cmd("set 0 0 5");  // reaches the block, posts nothing
+    s->Cmd("set 0 0 5"); // reaches the block, posts nothing
     s->Cmd("tick");
     EXPECT_TRUE(s->TakeEvents().empty());
     EXPECT_EQ(s->Cmd("status"), "active=1 master=0 slaves=1 present=0 interval=50");
@@ -137,10 +140,10 @@ TEST_F(MultiProc, SlaveReadsTheBlockOverItsPendingValue) {
     auto m = Start(true);
     m->Cmd("set 0 0 5");
     auto s = Start(false, false);
-    s->Cmd("setx 0 0 9");  // pending: not allocated yet
+    s->Cmd("setx 0 0 9"); // pending: not allocated yet
     s->Cmd("active 1");
     EXPECT_EQ(s->Cmd("get 0 0"), "5");
-    s->Cmd("tick");  // the flush now carries the block's value
+    s->Cmd("tick"); // the flush now carries the block's value
     EXPECT_EQ(m->Cmd("get 0 0"), "5");
 }
 
@@ -148,7 +151,8 @@ TEST_F(MultiProc, RestartedMasterDoesNotReplayTheOldRing) {
     auto m = Start(true);
     auto s = Start(false);
     // More writes than the ring holds, so every entry carries an ID.
-    for (int i = 0; i < 1100; ++i) s->Cmd("set 0 0 " + std::to_string(i));
+    for (int i = 0; i < 1100; ++i)
+        s->Cmd("set 0 0 " + std::to_string(i));
     s->Cmd("tick");
     s->TakeEvents();
     s->Cmd("set 0 0 1000");
@@ -195,7 +199,7 @@ TEST_F(MultiProc, ValuesOutliveTheMasterOnlyWhileSomeoneHoldsThem) {
 TEST_F(MultiProc, MasterKilledHoldingAMutexIsReplacedWithoutStalls) {
     struct Case {
         const char* name;
-        const char* holdCommand;  // what the doomed master does just before it dies
+        const char* holdCommand; // what the doomed master does just before it dies
     } cases[] = {
         {"holding a variable mutex", "holdvar 0"},
         {"holding the group mutex", "hold MutGrp"},
@@ -203,7 +207,7 @@ TEST_F(MultiProc, MasterKilledHoldingAMutexIsReplacedWithoutStalls) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ShmNamespace caseNs;  // a fresh set of objects per case
+        ShmNamespace caseNs; // a fresh set of objects per case
         auto m = Start(true);
         auto s = Start(false);
         EXPECT_NE(m->Cmd(c.holdCommand), "failed");
@@ -223,7 +227,7 @@ TEST_F(MultiProc, MasterKilledHoldingAMutexIsReplacedWithoutStalls) {
         s->Cmd("tick");
         auto events = s->TakeEvents();
         ASSERT_EQ(events.size(), 20u);
-        EXPECT_EQ(events.front(), "change Comm Port 9");  // handlers read the latest value
+        EXPECT_EQ(events.front(), "change Comm Port 9"); // handlers read the latest value
         EXPECT_EQ(events.back(), "change Sense Level 9");
     }
 }
@@ -236,7 +240,7 @@ TEST_F(MultiProc, KilledSlavesStopCountingAndTheMasterSlowsDown) {
     m->Cmd("advance 50");
     EXPECT_EQ(m->Cmd("status"), "active=1 master=1 slaves=3 present=1 interval=50");
     doomed1->Kill(SIGKILL);
-    doomed2->Send("crash");  // ends without deactivating
+    doomed2->Send("crash"); // ends without deactivating
     EXPECT_EQ(doomed2->Wait(), 3);
     m->Cmd("advance 1000");
     EXPECT_EQ(m->Cmd("status"), "active=1 master=1 slaves=1 present=1 interval=50");
@@ -255,7 +259,7 @@ TEST_F(MultiProc, SlaveNoticesADeadMasterAndFollowsTheNextOne) {
     m->Kill(SIGKILL);
     s->Cmd("advance 1000");
     EXPECT_EQ(s->Cmd("status"), "active=1 master=0 slaves=1 present=0 interval=50");
-    s->Cmd("set 0 0 3");  // no master: posts nothing
+    s->Cmd("set 0 0 3"); // no master: posts nothing
     auto m2 = Start(true);
     EXPECT_EQ(m2->Cmd("get 0 0"), "3");
     s->Cmd("set 0 0 4");

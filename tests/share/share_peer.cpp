@@ -47,7 +47,8 @@ void Write(TShareVarBase* v, int index, const std::string& text, bool x) {
         x ? v->SetValueBoolXA(index, std::atoi(text.c_str()) != 0)
           : v->SetValueBoolA(index, std::atoi(text.c_str()) != 0);
     } else if (t == "Int") {
-        x ? v->SetValueIntXA(index, std::atoi(text.c_str())) : v->SetValueIntA(index, std::atoi(text.c_str()));
+        x ? v->SetValueIntXA(index, std::atoi(text.c_str()))
+          : v->SetValueIntA(index, std::atoi(text.c_str()));
     } else if (t == "Flo") {
         x ? v->SetValueFloatXA(index, std::strtof(text.c_str(), nullptr))
           : v->SetValueFloatA(index, std::strtof(text.c_str(), nullptr));
@@ -80,7 +81,9 @@ void Command(const std::string& line) {
         if (!gPoly) gPoly = std::make_unique<TShareVarPoly>();
         TShareVarBase* v = gPoly->AddItem(
             sec, name, type, count,
-            [](TShareVarBase* s) { Out("change " + s->GetSecName() + " " + s->GetVarName() + " " + ValueText(s, 0)); },
+            [](TShareVarBase* s) {
+                Out("change " + s->GetSecName() + " " + s->GetVarName() + " " + ValueText(s, 0));
+            },
             nullptr, saveable != 0);
         if (!v) return Out("ok null");
         gVars.push_back(v);
@@ -151,7 +154,7 @@ void Command(const std::string& line) {
     Out("ok");
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     const bool native = argc > 1 && std::string(argv[1]) == "--native";
@@ -165,7 +168,8 @@ int main(int argc, char** argv) {
         char buf[4096];
         while (std::fgets(buf, sizeof buf, stdin)) {
             line = buf;
-            while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+            while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+                line.pop_back();
             Command(line);
         }
         gVars.clear();

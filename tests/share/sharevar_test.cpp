@@ -13,15 +13,15 @@
 #include "platform/shm.h"
 #include "share/ipthread.h"
 #include "share/meminifile.h"
-#include "share/sharemanbase.h"
 #include "share/sharemanager.h"
+#include "share/sharemanbase.h"
 #include "share/sharevarpoly.h"
 #include "shmtest.h"
 
 namespace {
 
 class ShareTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         TShareManBase::SetDeactivatePause(0);
         MainLoop::SetCurrent(&loop);
@@ -80,12 +80,12 @@ double ReadAny(TShareVarBase* v, int index) {
     return v->GetValueDoubleA(index);
 }
 
-}  // namespace
+} // namespace
 
 // --- local-only behaviour ----------------------------------------------------------------------
 
 TEST_F(ShareTest, AddItemTypesCountsAndIndexes) {
-    EXPECT_EQ(Add("S", "a", "bool"), nullptr);  // type names are case-sensitive
+    EXPECT_EQ(Add("S", "a", "bool"), nullptr); // type names are case-sensitive
     EXPECT_EQ(Add("S", "a", "Integer"), nullptr);
     EXPECT_EQ(poly->GetCount(), 0);
 
@@ -112,7 +112,7 @@ TEST_F(ShareTest, LocalValuesOutOfRangeAndWrongTypeAccessors) {
         SCOPED_TRACE(type);
         EXPECT_FALSE(v->GetPendingWrite());
         WriteOne(v, 2);
-        EXPECT_TRUE(v->GetPendingWrite());  // no block yet: the write waits
+        EXPECT_TRUE(v->GetPendingWrite()); // no block yet: the write waits
         EXPECT_EQ(ReadAny(v, 2), 1.0);
         EXPECT_EQ(ReadAny(v, 0), 0.0);
         // Outside 0..VarCount-1: reads answer 0, writes change nothing.
@@ -128,7 +128,9 @@ TEST_F(ShareTest, LocalValuesOutOfRangeAndWrongTypeAccessors) {
         v->SetValueFloatA(0, 7.5f);
         v->SetValueDoubleA(0, 7.5);
         v->SetValueBoolA(0, true);
-        EXPECT_EQ(ReadAny(v, 0), std::string(type) == "Bool" ? 1.0 : std::string(type) == "Int" ? 77.0 : 7.5);
+        EXPECT_EQ(ReadAny(v, 0), std::string(type) == "Bool"  ? 1.0
+                                 : std::string(type) == "Int" ? 77.0
+                                                              : 7.5);
         const std::string t = type;
         if (t != "Int") {
             EXPECT_EQ(v->GetValueIntA(0), 0);
@@ -154,7 +156,7 @@ TEST_F(ShareTest, RoundingHelpers) {
     struct Diff {
         double a, b, tol;
         bool expect;
-    } diffs[] = {{1.0, 1.005, 0.01, false}, {1.0, 1.02, 0.01, true},   {1.0, 1.009, 0.01, false},
+    } diffs[] = {{1.0, 1.005, 0.01, false},  {1.0, 1.02, 0.01, true},  {1.0, 1.009, 0.01, false},
                  {1.0, 1.0000005, 0, false}, {1.0, 1.000002, 0, true}, {2.0, 1.0, -3.0, true}};
     for (const Diff& d : diffs) {
         EXPECT_EQ(TShareVarBase::IsDiff(d.a, d.b, d.tol), d.expect) << d.a << " " << d.b;
@@ -181,7 +183,8 @@ TEST_F(ShareTest, BlockNamesSizesAndModes) {
         {"Calib", "Mat", "Double", 1, "MemGrpCalibMatDou1", 10},
         {"Grapher0", "Data", "Float", 64, "MemGrpGrapher0DataFlo64", 258},
     };
-    for (const Case& c : cases) Add(c.sec, c.name, c.type, c.count);
+    for (const Case& c : cases)
+        Add(c.sec, c.name, c.type, c.count);
     ActivateMaster();
     for (size_t i = 0; i < std::size(cases); ++i) {
         TShareVarBase* v = poly->GetVar(static_cast<int>(i));
@@ -207,7 +210,7 @@ TEST_F(ShareTest, IdsFollowRegistrationOrderAndEqualNamesShareABlock) {
     TShareVarBase* b = Add("S", "B", "Float");
     TShareVarBase* a2 = Add("S", "A", "Int");
     TShareVarBase* c = Add("S", "C", "Bool");
-    TShareVarBase* wider = Add("S", "A", "Int", 2);  // same names, other count: another block
+    TShareVarBase* wider = Add("S", "A", "Int", 2); // same names, other count: another block
     int changesA = 0, changesA2 = 0;
     a->OnChange = [&](TShareVarBase*) { ++changesA; };
     a2->OnChange = [&](TShareVarBase*) { ++changesA2; };
@@ -226,11 +229,12 @@ TEST_F(ShareTest, IdsFollowRegistrationOrderAndEqualNamesShareABlock) {
 }
 
 TEST_F(ShareTest, IdCounterWrapsAfter255Variables) {
-    for (int i = 0; i < 257; ++i) Add("S", "v" + std::to_string(i), "Bool");
+    for (int i = 0; i < 257; ++i)
+        Add("S", "v" + std::to_string(i), "Bool");
     ActivateMaster();
     EXPECT_EQ(poly->GetVar(0)->GetID(), 1);
     EXPECT_EQ(poly->GetVar(254)->GetID(), 255);
-    EXPECT_EQ(poly->GetVar(255)->GetID(), 0);  // posts nothing
+    EXPECT_EQ(poly->GetVar(255)->GetID(), 0); // posts nothing
     EXPECT_EQ(poly->GetVar(256)->GetID(), 1);
     poly->GetVar(255)->SetValueBool(true);
     EXPECT_EQ(WriteIndex(), 0);
@@ -256,14 +260,14 @@ TEST_F(ShareTest, NamesMasterGroupAndRegistrationFrozenWhileActive) {
     EXPECT_TRUE(Man()->GetMaster());
     EXPECT_EQ(masterChanges, 1);
 
-    TShareVarBase* late = Add("Late", "x", "Int", 4);  // after activation: local only
+    TShareVarBase* late = Add("Late", "x", "Int", 4); // after activation: local only
     ASSERT_NE(late, nullptr);
     EXPECT_EQ(late->GetSecName(), "Sec");
     EXPECT_EQ(late->GetVarName(), "Var");
     EXPECT_EQ(late->GetVarCount(), 1);
     EXPECT_EQ(Man()->GetRegisterCount(), 1);
 
-    EXPECT_EQ(Group()[0], 1);  // master present
+    EXPECT_EQ(Group()[0], 1); // master present
     Man()->SetActive(false);
     EXPECT_EQ(activeChanges, 2);
     EXPECT_EQ(Group()[0], 0);
@@ -273,7 +277,7 @@ TEST_F(ShareTest, NamesMasterGroupAndRegistrationFrozenWhileActive) {
 
 TEST_F(ShareTest, ShareManagerComponentForwards) {
     {
-        TShareManager none;  // no variable yet, so no manager: neutral answers
+        TShareManager none; // no variable yet, so no manager: neutral answers
         EXPECT_EQ(none.GetGrpName(), "");
         EXPECT_FALSE(none.GetActive());
         EXPECT_EQ(none.GetRegisterCount(), 0);
@@ -308,7 +312,8 @@ TEST_F(ShareTest, ShareManagerComponentForwards) {
 
 TEST_F(ShareTest, PendingStartValuesReachTheBlockOnTheFirstTick) {
     TShareVarBase* arr = Add("S", "arr", "Int", 4);
-    for (int i = 0; i < 4; ++i) arr->SetValueIntXA(i, 10 + i);
+    for (int i = 0; i < 4; ++i)
+        arr->SetValueIntXA(i, 10 + i);
     EXPECT_TRUE(arr->GetPendingWrite());
     std::vector<int> monitored;
     TShareManager man;
@@ -325,8 +330,8 @@ TEST_F(ShareTest, PendingStartValuesReachTheBlockOnTheFirstTick) {
         std::memcpy(&inBlock, arr->ShareValuePtr(i), 4);
         EXPECT_EQ(inBlock, 10 + i);
     }
-    EXPECT_EQ(arr->GetCount(), 1);  // one counter step for the whole array
-    EXPECT_EQ(WriteIndex(), 1);     // one posted change
+    EXPECT_EQ(arr->GetCount(), 1); // one counter step for the whole array
+    EXPECT_EQ(WriteIndex(), 1);    // one posted change
     EXPECT_TRUE(monitored.empty());
     Tick();
     EXPECT_EQ(monitored, std::vector<int>{1});
@@ -342,12 +347,12 @@ TEST_F(ShareTest, PlainWritesPostXWritesDoNot) {
     ActivateMaster();
     Tick();
     v->SetValueFloatX(2.5f);
-    EXPECT_EQ(v->GetCount(), 1);  // the counter still steps
+    EXPECT_EQ(v->GetCount(), 1); // the counter still steps
     Tick();
     Tick();
     EXPECT_EQ(changes, 0);
-    v->SetValueFloat(2.5f);  // same value: still a change
-    EXPECT_EQ(changes, 0);   // not before the next tick
+    v->SetValueFloat(2.5f); // same value: still a change
+    EXPECT_EQ(changes, 0);  // not before the next tick
     Tick();
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(v->GetCount(), 2);
@@ -357,25 +362,31 @@ TEST_F(ShareTest, PlainWritesPostXWritesDoNot) {
 
 TEST_F(ShareTest, RingWrapsAroundInOrder) {
     std::vector<TShareVarBase*> vars;
-    for (int i = 0; i < 29; ++i) vars.push_back(Add("S", "v" + std::to_string(i), "Int"));
+    for (int i = 0; i < 29; ++i)
+        vars.push_back(Add("S", "v" + std::to_string(i), "Int"));
     std::vector<int> seen;
     Man()->OnMonitor = [&](void*, int id) { seen.push_back(id); };
     ActivateMaster();
-    for (int i = 0; i < 1000; ++i) vars[0]->SetValueInt(i);
+    for (int i = 0; i < 1000; ++i)
+        vars[0]->SetValueInt(i);
     Tick();
     ASSERT_EQ(seen.size(), 1000u);
     seen.clear();
     // A reader at 1000 with the write index at 5 takes 1000..1023, then 0..4.
-    for (int i = 0; i < 24; ++i) Group()[8 + 1000 + i] = static_cast<uint8_t>(i + 1);
-    for (int i = 0; i < 5; ++i) Group()[8 + i] = static_cast<uint8_t>(25 + i);
+    for (int i = 0; i < 24; ++i)
+        Group()[8 + 1000 + i] = static_cast<uint8_t>(i + 1);
+    for (int i = 0; i < 5; ++i)
+        Group()[8 + i] = static_cast<uint8_t>(25 + i);
     SetWriteIndex(5);
     Tick();
     std::vector<int> expect;
-    for (int i = 1; i <= 29; ++i) expect.push_back(i);
+    for (int i = 1; i <= 29; ++i)
+        expect.push_back(i);
     EXPECT_EQ(seen, expect);
     // Exactly 1024 behind looks like nothing happened (the ring has no overflow check).
     seen.clear();
-    for (int i = 0; i < 1024; ++i) vars[1]->SetValueInt(i);
+    for (int i = 0; i < 1024; ++i)
+        vars[1]->SetValueInt(i);
     Tick();
     EXPECT_TRUE(seen.empty());
 }
@@ -390,7 +401,7 @@ TEST_F(ShareTest, CorruptGroupBlockNeverIndexesOutOfRange) {
     for (int32_t w : {5000, -7, INT_MIN, INT_MAX, 1024, 1023}) {
         SCOPED_TRACE(w);
         SetWriteIndex(w);
-        Tick();  // reads entries up to wherever w points, within the ring
+        Tick(); // reads entries up to wherever w points, within the ring
         v->SetValueInt(w);
         const int32_t after = WriteIndex();
         EXPECT_GE(after, 0);
@@ -424,8 +435,8 @@ TEST_F(ShareTest, SwitchingOffFromAHandlerEndsTheTickSafely) {
     other->SetValueInt(1);
     Tick();
     EXPECT_FALSE(Man()->GetActive());
-    EXPECT_EQ(otherChanges, 0);  // no dispatch after deactivation began
-    loop.Advance(5000);          // the stopped timer never ticks again
+    EXPECT_EQ(otherChanges, 0); // no dispatch after deactivation began
+    loop.Advance(5000);         // the stopped timer never ticks again
     EXPECT_EQ(otherChanges, 0);
 }
 
@@ -438,7 +449,7 @@ TEST_F(ShareTest, PollRunsOnTheLoopAndSlowsDownWithoutSlaves) {
     EXPECT_EQ(Man()->GetPollThread()->GetInterval(), 50u);
     loop.Advance(50);
     EXPECT_EQ(polls, 1);
-    EXPECT_EQ(Man()->GetPollThread()->GetInterval(), 1000u);  // alone: once a second
+    EXPECT_EQ(Man()->GetPollThread()->GetInterval(), 1000u); // alone: once a second
     v->SetValueInt(3);
     loop.Advance(999);
     EXPECT_EQ(changes, 0);
@@ -455,14 +466,13 @@ TEST_F(ShareTest, IniSaveTexts) {
     Add("Calib", "D", "Double")->SetValueDoubleX(1.23456789);
     Add("Output", "Enabled", "Bool")->SetValueBoolX(true);
     Add("Comm", "Port", "Int")->SetValueIntX(-3);
-    Add("Comm", "Rate", "Int", 1, false)->SetValueIntX(9);  // not saveable
+    Add("Comm", "Rate", "Int", 1, false)->SetValueIntX(9); // not saveable
     MemIniFile ini;
     Man()->SaveIni(ini);
-    EXPECT_EQ(ini.Text(),
-              "[Damped]\r\nSnapRadiusFlo1=0.0500000007450581\r\nTinyFlo1=0\r\n\r\n"
-              "[Calib]\r\nDDou1=1.234568\r\n\r\n"
-              "[Output]\r\nEnabledBoo1=1\r\n\r\n"
-              "[Comm]\r\nPortInt1=-3\r\n\r\n");
+    EXPECT_EQ(ini.Text(), "[Damped]\r\nSnapRadiusFlo1=0.0500000007450581\r\nTinyFlo1=0\r\n\r\n"
+                          "[Calib]\r\nDDou1=1.234568\r\n\r\n"
+                          "[Output]\r\nEnabledBoo1=1\r\n\r\n"
+                          "[Comm]\r\nPortInt1=-3\r\n\r\n");
     MemIniFile all;
     Man()->SaveAll(all);
     EXPECT_EQ(all.ReadInteger("Comm", "RateInt1", 0), 9);
@@ -486,26 +496,26 @@ TEST_F(ShareTest, IniLoadValuesAndDefaults) {
     missing->SetValueFloatX(0.1234567f);
     notSaved->SetValueIntX(5);
     MemIniFile ini;
-    ini.SetText(
-        "[s]\nTwoBoo1=2\nYesBoo1=yes\nHEXINT1=0x10\nJunkInt1=4x\nFFlo1=0.30000049\n"
-        "DDou1=2.5e-7\nNotSavedInt1=99\n");
+    ini.SetText("[s]\nTwoBoo1=2\nYesBoo1=yes\nHEXINT1=0x10\nJunkInt1=4x\nFFlo1=0.30000049\n"
+                "DDou1=2.5e-7\nNotSavedInt1=99\n");
     int changes = 0;
-    for (int i = 0; i < poly->GetCount(); ++i) poly->GetVar(i)->OnChange = [&](TShareVarBase*) { ++changes; };
+    for (int i = 0; i < poly->GetCount(); ++i)
+        poly->GetVar(i)->OnChange = [&](TShareVarBase*) { ++changes; };
     ActivateMaster();
-    Tick();  // flushes the start values
+    Tick(); // flushes the start values
     Tick();
     changes = 0;
     Man()->LoadIni(ini);
     EXPECT_TRUE(b2->GetValueBool());
-    EXPECT_TRUE(byes->GetValueBool());  // "yes" is not a number: the current value stays
+    EXPECT_TRUE(byes->GetValueBool()); // "yes" is not a number: the current value stays
     EXPECT_EQ(hex->GetValueInt(), 16);
     EXPECT_EQ(junk->GetValueInt(), 41);
-    EXPECT_EQ(f->GetValueFloat(), 0.3f);                // rounded to the nearest millionth
-    EXPECT_EQ(d->GetValueDouble(), 0.0);                // 2.5e-7 rounds to 0
-    EXPECT_EQ(missing->GetValueFloat(), 0.123457f);     // kept, rounded
+    EXPECT_EQ(f->GetValueFloat(), 0.3f);            // rounded to the nearest millionth
+    EXPECT_EQ(d->GetValueDouble(), 0.0);            // 2.5e-7 rounds to 0
+    EXPECT_EQ(missing->GetValueFloat(), 0.123457f); // kept, rounded
     EXPECT_EQ(notSaved->GetValueInt(), 5);
     Tick();
-    EXPECT_EQ(changes, 7);  // every loaded variable posts, changed or not
+    EXPECT_EQ(changes, 7); // every loaded variable posts, changed or not
 
     // Loading the same file again still posts for each.
     changes = 0;
@@ -521,7 +531,7 @@ TEST_F(ShareTest, IniTestCountsDifferences) {
     TShareVarBase* b = Add("Sense", "On", "Bool");
     Add("Sense", "Status", "Int", 1, false);
     MemIniFile empty;
-    EXPECT_EQ(Man()->TestIni(empty), 4);  // every saveable key missing
+    EXPECT_EQ(Man()->TestIni(empty), 4); // every saveable key missing
 
     MemIniFile ini;
     ini.SetText("[Sense]\nLevelFlo1=0.3\nGainDou1=0.3\nModeInt1=2\nOnBoo1=0\n");
@@ -532,12 +542,9 @@ TEST_F(ShareTest, IniTestCountsDifferences) {
         bool on;
         int expect;
     } cases[] = {
-        {0.3f, 0.3, 2, false, 0},
-        {0.305f, 0.305, 2, false, 0},  // within 0.01: equal
-        {0.32f, 0.3, 2, false, 1},
-        {0.3f, 0.32, 2, false, 1},
-        {0.3f, 0.3, 3, true, 2},
-        {0.32f, 0.32, 3, true, 4},
+        {0.3f, 0.3, 2, false, 0},  {0.305f, 0.305, 2, false, 0}, // within 0.01: equal
+        {0.32f, 0.3, 2, false, 1}, {0.3f, 0.32, 2, false, 1},
+        {0.3f, 0.3, 3, true, 2},   {0.32f, 0.32, 3, true, 4},
     };
     for (const Case& c : cases) {
         f->SetValueFloatX(c.level);
@@ -561,8 +568,8 @@ TEST_F(ShareTest, IniFileOperationsByName) {
     const std::string path = "/tmp/zt7-share-" + std::to_string(getpid()) + ".ini";
     std::remove(path.c_str());
     Man()->SetFileName(path);
-    EXPECT_EQ(Man()->TestIni(), 1);  // missing file: every key differs
-    Man()->LoadIni();                // missing file: values kept
+    EXPECT_EQ(Man()->TestIni(), 1); // missing file: every key differs
+    Man()->LoadIni();               // missing file: values kept
     EXPECT_EQ(poly->GetVar(0)->GetValueInt(), 4);
     Man()->SaveIni();
     EXPECT_EQ(Man()->TestIni(), 0);
@@ -592,7 +599,7 @@ TEST_F(ShareTest, ObjectsOthersCouldReadAreRefused) {
     EXPECT_EQ(planted->GetID(), 0);
     EXPECT_EQ(planted->ShareValuePtr(0), nullptr);
     planted->SetValueInt(3);
-    EXPECT_EQ(planted->GetValueInt(), 3);  // works as a local value
+    EXPECT_EQ(planted->GetValueInt(), 3); // works as a local value
     Man()->SetActive(false);
 
     // The same for the group block: activation fails silently.

@@ -18,7 +18,7 @@
 // Gives the process (and the peers it starts) a namespace of its own and removes every object in
 // it afterwards.
 class ShmNamespace {
-public:
+  public:
     ShmNamespace() {
         static std::atomic<int> seq{0};
         FName = "zt7t-" + std::to_string(getpid()) + "-" + std::to_string(seq++);
@@ -26,7 +26,8 @@ public:
         setenv("ZT7_SHM_NAMESPACE", FName.c_str(), 1);
     }
     ~ShmNamespace() {
-        for (const std::string& f : Files()) std::filesystem::remove("/dev/shm/" + f);
+        for (const std::string& f : Files())
+            std::filesystem::remove("/dev/shm/" + f);
         if (FPrevious.empty())
             unsetenv("ZT7_SHM_NAMESPACE");
         else
@@ -44,14 +45,14 @@ public:
         return out;
     }
 
-private:
+  private:
     std::string FName;
     std::string FPrevious;
 };
 
 // A child process speaking the line protocol of share_peer (or any program's stdout).
 class Peer {
-public:
+  public:
     // mergeStderr: the child's error output joins its standard output.
     explicit Peer(const std::vector<std::string>& argv, bool mergeStderr = false) {
         int in[2], out[2];
@@ -66,7 +67,8 @@ public:
             close(out[0]);
             close(out[1]);
             std::vector<char*> args;
-            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            for (const std::string& a : argv)
+                args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);
             execv(args[0], args.data());
             _exit(127);
@@ -80,7 +82,8 @@ public:
         if (FIn >= 0) close(FIn);
         if (FPid > 0 && !FReaped) {
             // Closing stdin ends a peer; give it a moment, then make sure.
-            for (int i = 0; i < 200 && !TryReap(); ++i) usleep(5000);
+            for (int i = 0; i < 200 && !TryReap(); ++i)
+                usleep(5000);
             if (!FReaped) {
                 kill(FPid, SIGKILL);
                 waitpid(FPid, nullptr, 0);
@@ -165,7 +168,8 @@ public:
 
     // Exit status once the child ended (-1 while running or not reaped).
     int Wait(int timeoutMs = 5000) {
-        for (int i = 0; i < timeoutMs / 5 && !TryReap(); ++i) usleep(5000);
+        for (int i = 0; i < timeoutMs / 5 && !TryReap(); ++i)
+            usleep(5000);
         if (!FReaped) return -1;
         return WIFEXITED(FStatus) ? WEXITSTATUS(FStatus) : 128 + WTERMSIG(FStatus);
     }
@@ -185,7 +189,7 @@ public:
         FIn = -1;
     }
 
-private:
+  private:
     bool TryReap() {
         if (FReaped) return true;
         int st = 0;

@@ -11,7 +11,7 @@ namespace {
 
 struct Result {
     int code;
-    std::string out;  // standard output and error together
+    std::string out; // standard output and error together
 };
 
 Result Ctl(const std::vector<std::string>& args) {
@@ -26,7 +26,7 @@ Result Ctl(const std::vector<std::string>& args) {
 }
 
 class Zt7ctl : public ::testing::Test {
-protected:
+  protected:
     void StartMaster() {
         master = std::make_unique<Peer>(std::vector<std::string>{ZT7_SHARE_PEER});
         master->Cmd("add Comm Port Int 1");
@@ -50,7 +50,7 @@ protected:
     std::unique_ptr<Peer> master;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Zt7ctl, ErrorsAreClearAndNonZero) {
     Result noMaster = Ctl({"get", "Comm", "Port", "Int"});
@@ -107,7 +107,8 @@ TEST_F(Zt7ctl, GetSetAndStatusCommands) {
 
     EXPECT_EQ(Ctl({"set", "Output", "Enabled", "Bool", "true"}).code, 0);
     EXPECT_EQ(master->Cmd("get 3 0"), "1");
-    EXPECT_EQ(Ctl({"set", "--index", "2", "--count", "4", "Grapher0", "Data", "Float", "2.5"}).code, 0);
+    EXPECT_EQ(Ctl({"set", "--index", "2", "--count", "4", "Grapher0", "Data", "Float", "2.5"}).code,
+              0);
     EXPECT_EQ(master->Cmd("get 4 2"), "2.5");
 
     EXPECT_EQ(Ctl({"status", "Save"}).code, 0);
@@ -121,7 +122,7 @@ TEST_F(Zt7ctl, WatchPrintsChanges) {
     ASSERT_TRUE(WaitForSlave());
     master->Cmd("set 0 0 1");
     EXPECT_EQ(watch.ReadLine(3000), "1");
-    master->Cmd("setx 0 0 5");  // X writes are not changes
+    master->Cmd("setx 0 0 5"); // X writes are not changes
     master->Cmd("set 0 0 2");
     EXPECT_EQ(watch.ReadLine(3000), "2");
     EXPECT_EQ(watch.Wait(3000), 0);

@@ -18,7 +18,14 @@
 
 namespace {
 
-enum Exit { exOk = 0, exUsage = 1, exBadInput = 2, exNoMaster = 3, exUnknownVar = 4, exTimeout = 5 };
+enum Exit {
+    exOk = 0,
+    exUsage = 1,
+    exBadInput = 2,
+    exNoMaster = 3,
+    exUnknownVar = 4,
+    exTimeout = 5
+};
 
 const char* kUsage =
     "usage: zt7ctl [options] COMMAND ...\n"
@@ -50,12 +57,18 @@ int Fail(int code, const std::string& msg) {
 // "Bool", "Int", "Float", "Double" in any letter case, or the three-letter codes.
 bool NormaliseType(const std::string& in, std::string& out) {
     std::string l;
-    for (char c : in) l += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (l == "bool" || l == "boo") out = "Bool";
-    else if (l == "int") out = "Int";
-    else if (l == "float" || l == "flo") out = "Float";
-    else if (l == "double" || l == "dou") out = "Double";
-    else return false;
+    for (char c : in)
+        l += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (l == "bool" || l == "boo")
+        out = "Bool";
+    else if (l == "int")
+        out = "Int";
+    else if (l == "float" || l == "flo")
+        out = "Float";
+    else if (l == "double" || l == "dou")
+        out = "Double";
+    else
+        return false;
     return true;
 }
 
@@ -92,10 +105,14 @@ std::string ValueText(TShareVarBase* v) {
     for (int i = 0; i < v->GetVarCount(); ++i) {
         if (i) out += ' ';
         const std::string t = v->GetVarType();
-        if (t == "Boo") out += v->GetValueBoolA(i) ? "1" : "0";
-        else if (t == "Int") out += std::to_string(v->GetValueIntA(i));
-        else if (t == "Flo") out += Text(static_cast<double>(v->GetValueFloatA(i)), 6, 9, true);
-        else out += Text(v->GetValueDoubleA(i), 15, 17, false);
+        if (t == "Boo")
+            out += v->GetValueBoolA(i) ? "1" : "0";
+        else if (t == "Int")
+            out += std::to_string(v->GetValueIntA(i));
+        else if (t == "Flo")
+            out += Text(static_cast<double>(v->GetValueFloatA(i)), 6, 9, true);
+        else
+            out += Text(v->GetValueDoubleA(i), 15, 17, false);
     }
     return out;
 }
@@ -105,9 +122,12 @@ std::string ValueText(TShareVarBase* v) {
 bool WriteValue(TShareVarBase* v, int index, const std::string& text) {
     const std::string t = v->GetVarType();
     if (t == "Boo") {
-        if (text == "1" || text == "true") v->SetValueBoolA(index, true);
-        else if (text == "0" || text == "false") v->SetValueBoolA(index, false);
-        else return false;
+        if (text == "1" || text == "true")
+            v->SetValueBoolA(index, true);
+        else if (text == "0" || text == "false")
+            v->SetValueBoolA(index, false);
+        else
+            return false;
         return true;
     }
     if (t == "Int") {
@@ -135,7 +155,7 @@ struct Options {
     double timeout = -1;
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     Options o;
@@ -151,7 +171,8 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return exOk;
         } else if (a == "--count") {
-            if (!next(n) || n < 1 || n > INT_MAX) return Fail(exUsage, "--count needs a positive number");
+            if (!next(n) || n < 1 || n > INT_MAX)
+                return Fail(exUsage, "--count needs a positive number");
             o.count = static_cast<int>(n);
             o.countGiven = true;
         } else if (a == "--index") {
@@ -185,7 +206,8 @@ int main(int argc, char** argv) {
         sec = o.args[1];
         name = o.args[2];
         if (!NormaliseType(o.args[3], type))
-            return Fail(exBadInput, "unknown type '" + o.args[3] + "' (Bool, Int, Float or Double)");
+            return Fail(exBadInput,
+                        "unknown type '" + o.args[3] + "' (Bool, Int, Float or Double)");
         if (cmd == "set") value = o.args[4];
         long long n = 1;
         if (o.args.size() == need + 1 && (!ParseLong(o.args[need], n) || n < 1 || n > 128))
@@ -264,9 +286,12 @@ int main(int argc, char** argv) {
                 rc = loop.Run();
                 if (timer) loop.RemoveTimer(timer);
                 if (rc == exTimeout) {
-                    if (cmd == "watch" && !o.countGiven) rc = exOk;
-                    else if (cmd == "watch") Fail(rc, "timed out before " + std::to_string(o.count) + " changes");
-                    else Fail(rc, "timed out waiting for the change to be delivered");
+                    if (cmd == "watch" && !o.countGiven)
+                        rc = exOk;
+                    else if (cmd == "watch")
+                        Fail(rc, "timed out before " + std::to_string(o.count) + " changes");
+                    else
+                        Fail(rc, "timed out waiting for the change to be delivered");
                 } else if (rc == exNoMaster) {
                     Fail(rc, "the master went away");
                 }
