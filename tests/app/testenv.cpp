@@ -112,6 +112,75 @@ PanelSlave::~PanelSlave() {
     }
 }
 
+ChildProcess::~ChildProcess() {
+    if (FPid > 0 && !FDone) {
+        kill(FPid, SIGKILL);
+        int status;
+        waitpid(FPid, &status, 0);
+    }
+}
+
+bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                         const std::string& outPath, const std::string& errPath) {
+    FPid = fork();
+    if (FPid < 0) return false;
+    if (FPid == 0) {
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int in = open("/dev/null", O_RDONLY);
+        if (out >= 0) dup2(out, 1);
+        if (err >= 0) dup2(err, 2);
+        if (in >= 0) dup2(in, 0);
+        for (const std::string& e : env) putenv(strdup(e.c_str()));
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    FDone = false;
+    return true;
+}
+
+bool ChildProcess::Wait(int ms, int& code) {
+    if (FDone) {
+        code = FCode;
+        return true;
+    }
+    for (int waited = 0;; waited += 10) {
+        int status = 0;
+        pid_t r = waitpid(FPid, &status, WNOHANG);
+        if (r == FPid) {
+            FDone = true;
+            FCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            code = FCode;
+            return true;
+        }
+        if (waited >= ms) return false;
+        usleep(10000);
+    }
+}
+
+void ChildProcess::Signal(int signo) {
+    if (FPid > 0 && !FDone) kill(FPid, signo);
+}
+
+bool ChildProcess::Running() {
+    int code;
+    return FPid > 0 && !Wait(0, code);
+}
+
+int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+               std::string& out, int timeoutMs) {
+    TempDir tmp;
+    ChildProcess p;
+    if (!p.Start(argv, env, tmp.File("out"), tmp.File("err"))) return -1;
+    int code = -1;
+    if (!p.Wait(timeoutMs, code)) return -1;
+    out = ReadWholeFile(tmp.File("out"));
+    return code;
+}
+
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream ss;
