@@ -102,6 +102,11 @@ TEST(ProcAllocation, FramesAndResetsAllocateNothing)
 {
     ManualLoop loop(0);
     MainLoop::SetCurrent(&loop);
+    {
+        const long start = gAllocations.load();
+        auto counted = std::make_unique<int>(1);
+        ASSERT_GT(gAllocations.load(), start) << "the counting allocator is not in use";
+    }
     for (bool everyStage : {false, true}) {
         TNX7_PacketSplitterB splitter;
         splitter.SetSplit0(12);

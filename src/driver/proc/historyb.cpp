@@ -1,6 +1,7 @@
 #include "driver/proc/historyb.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace {
@@ -11,6 +12,47 @@ constexpr int kSolid = 32;         // lower edge of the occupied range proper
 constexpr int kEdgeSearch = 32;    // bins searched above the quiet stretch for that edge
 constexpr int kMinQuiet = 128;     // every wire must leave more than half the circle quiet
 constexpr int kMinCandidates = 10; // candidate sets needed before any output
+
+using Bins = std::array<uint64_t, 4>;
+
+inline void SetBin(Bins& bins, int w) { bins[w >> 6] |= uint64_t{1} << (w & 63); }
+inline void ClearBin(Bins& bins, int w) { bins[w >> 6] &= ~(uint64_t{1} << (w & 63)); }
+
+// 64 bins starting at bin `from`, wrapping past 255; bit k is bin from + k.
+inline uint64_t BinsFrom(const Bins& bins, int from)
+{
+    from &= 255;
+    const int word = from >> 6, shift = from & 63;
+    const uint64_t lo = bins[word] >> shift;
+    if (shift == 0) return lo;
+    return lo | (bins[(word + 1) & 3] << (64 - shift));
+}
+
+// Steps from bin `from` (counting from 0, wrapping) to the first bin set in `bins`, looking at
+// most `limit` bins ahead; `limit` when there is none that close.
+inline int StepsToSet(const Bins& bins, int from, int limit)
+{
+    for (int done = 0; done < limit; done += 64) {
+        const uint64_t chunk = BinsFrom(bins, from + done);
+        if (chunk) {
+            const int k = done + std::countr_zero(chunk);
+            return k < limit ? k : limit;
+        }
+    }
+    return limit;
+}
+
+inline int StepsToClear(const Bins& bins, int from, int limit)
+{
+    for (int done = 0; done < limit; done += 64) {
+        const uint64_t chunk = ~BinsFrom(bins, from + done);
+        if (chunk) {
+            const int k = done + std::countr_zero(chunk);
+            return k < limit ? k : limit;
+        }
+    }
+    return limit;
+}
 
 }  // namespace
 
@@ -32,6 +74,18 @@ int TNX7_HistoryB::GetBaseline(int channel) const
 {
     if (channel < 0 || channel >= MaxChannels) return 0;
     return FBaseline[channel];
+}
+
+int TNX7_HistoryB::GetCandidate(int channel) const
+{
+    if (channel < 0 || channel >= MaxChannels) return 0;
+    return FCand[channel];
+}
+
+int TNX7_HistoryB::GetQuietCount(int channel) const
+{
+    if (channel < 0 || channel >= MaxChannels) return 0;
+    return FQuiet[channel];
 }
 
 void TNX7_HistoryB::SetScaler(float value)
@@ -59,11 +113,61 @@ void TNX7_HistoryB::Init()
         FValueHist[i].fill(0);
         FWindowHist[i].fill(0);
         FCandHist[i].fill(0);
+        FBusy[i].fill(0);
+        FSolid[i].fill(0);
+        FCandMode[i] = 0;
     }
     FBaseline.fill(0);
     FDiff.fill(0);
     FExtDiff.fill(0);
     FOutput.fill(0.0f);
+}
+
+void TNX7_HistoryB::WindowAdd(int channel, int value)
+{
+    auto& B = FWindowHist[channel];
+    for (int k = 0; k < kWindow; ++k) {
+        const int w = (value + k) & 255;
+        const int count = ++B[w];
+        if (count == kBusy + 1) SetBin(FBusy[channel], w);
+        if (count == kSolid + 1) SetBin(FSolid[channel], w);
+    }
+}
+
+void TNX7_HistoryB::WindowRemove(int channel, int value)
+{
+    auto& B = FWindowHist[channel];
+    for (int k = 0; k < kWindow; ++k) {
+        const int w = (value + k) & 255;
+        const int count = --B[w];
+        if (count == kBusy) ClearBin(FBusy[channel], w);
+        if (count == kSolid) ClearBin(FSolid[channel], w);
+    }
+}
+
+void TNX7_HistoryB::CandidateAdd(int channel, int value)
+{
+    auto& H = FCandHist[channel];
+    const int count = ++H[value];
+    int& mode = FCandMode[channel];
+    if (count > H[mode] || (count == H[mode] && value < mode)) mode = value;
+}
+
+void TNX7_HistoryB::CandidateRemove(int channel, int value)
+{
+    auto& H = FCandHist[channel];
+    --H[value];
+    int& mode = FCandMode[channel];
+    if (value != mode) return;
+    // The leader lost one: search again, the lowest value winning a tie.
+    int best = 0, bestCount = H[0];
+    for (int v = 1; v < 256; ++v) {
+        if (H[v] > bestCount) {
+            bestCount = H[v];
+            best = v;
+        }
+    }
+    mode = best;
 }
 
 void TNX7_HistoryB::RemoveFromHistory()
@@ -75,7 +179,7 @@ void TNX7_HistoryB::RemoveFromHistory()
         for (int i = 0; i < FLength; ++i) {
             const int v = old[i];
             --FValueHist[i][v];
-            for (int k = 0; k < kWindow; ++k) --FWindowHist[i][(v + k) & 255];
+            WindowRemove(i, v);
         }
         FReadIndex = (FReadIndex + 1) % MaxCapacity;
         --FFrameCount;
@@ -89,7 +193,7 @@ void TNX7_HistoryB::AddToHistory(const uint8_t* frame)
         const int v = frame[i];
         slot[i] = frame[i];
         ++FValueHist[i][v];
-        for (int k = 0; k < kWindow; ++k) ++FWindowHist[i][(v + k) & 255];
+        WindowAdd(i, v);
     }
     FWriteIndex = (FWriteIndex + 1) % MaxCapacity;
     ++FFrameCount;
@@ -100,40 +204,33 @@ void TNX7_HistoryB::FindCandidates()
     for (int i = 0; i < FLength; ++i) {
         FCand[i] = 0;
         FQuiet[i] = 0;
-        const auto& B = FWindowHist[i];
+        const Bins& busy = FBusy[i];
 
-        int start = -1;
-        for (int w = 0; w < 256; ++w) {
-            if (B[w] > kBusy) {
-                start = w;
-                break;
-            }
-        }
-        if (start < 0) continue;
+        const int start = StepsToSet(busy, 0, 256);
+        if (start >= 256) continue;   // nothing busy: no candidate
 
         // Walk once round the circle (back onto the busy start bin) and keep the longest quiet
-        // count seen at a busy bin. The count is only cleared when it sets a new best.
+        // count seen at a busy bin. The count is only cleared when it sets a new best, so quiet
+        // stretches separated by busy bins that set no best add up. Only the first busy bin after
+        // a quiet stretch can change anything, so the walk goes from stretch to stretch.
         int k = 0, q = 0, b = start;
-        for (int s = 0; s <= 256; ++s) {
-            const int w = (start + s) & 255;
-            if (B[w] <= kBusy) {
-                ++k;
-            } else if (k > q) {
+        int s = 0;   // steps from start; step 256 is the start bin again
+        while (s < 256) {
+            const int quietFrom = s + StepsToClear(busy, start + s, 256 - s);
+            if (quietFrom >= 256) break;
+            const int busyAt = quietFrom + StepsToSet(busy, start + quietFrom, 256 - quietFrom);
+            k += busyAt - quietFrom;
+            if (k > q) {
                 q = k;
-                b = w;
+                b = (start + busyAt) & 255;
                 k = 0;
             }
+            s = busyAt;
         }
 
-        int c = b;
-        for (int s = 0; s < kEdgeSearch; ++s) {
-            const int w = (b + s) & 255;
-            if (B[w] > kSolid) {
-                c = w;
-                break;
-            }
-        }
-        FCand[i] = c;
+        // The lower edge proper: the first solid bin within 32 above the quiet stretch.
+        const int up = StepsToSet(FSolid[i], b, kEdgeSearch);
+        FCand[i] = up < kEdgeSearch ? (b + up) & 255 : b;
         FQuiet[i] = q;
     }
 }
@@ -144,27 +241,20 @@ void TNX7_HistoryB::RecordCandidates()
         if (FQuiet[i] <= kMinQuiet) return;
 
     auto& slot = FCandRing[FCandIndex];
-    if (FCandFill >= CandidateSlots)
-        for (int i = 0; i < FLength; ++i) --FCandHist[i][slot[i]];
+    const bool full = FCandFill >= CandidateSlots;
     for (int i = 0; i < FLength; ++i) {
+        if (full) {
+            if (slot[i] == FCand[i]) continue;   // same value out and in: counts unchanged
+            CandidateRemove(i, slot[i]);
+        }
         slot[i] = FCand[i];
-        ++FCandHist[i][FCand[i]];
+        CandidateAdd(i, FCand[i]);
     }
     FCandIndex = (FCandIndex + 1) % CandidateSlots;
     if (FCandFill < CandidateSlots) ++FCandFill;
 
-    for (int i = 0; i < FLength; ++i) {
-        // Most frequent candidate; the lowest value wins a tie.
-        const auto& H = FCandHist[i];
-        int best = 0, bestCount = H[0];
-        for (int v = 1; v < 256; ++v) {
-            if (H[v] > bestCount) {
-                bestCount = H[v];
-                best = v;
-            }
-        }
-        FBaseline[i] = best;
-    }
+    // The baseline is the most frequent recent candidate, the lowest value winning a tie.
+    for (int i = 0; i < FLength; ++i) FBaseline[i] = FCandMode[i];
 }
 
 void TNX7_HistoryB::CalcExtDiff()

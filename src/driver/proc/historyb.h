@@ -48,6 +48,9 @@ public:
     int GetFrameCount() const { return FFrameCount; }
     int GetCandidateFill() const { return FCandFill; }
     int GetBaseline(int channel) const;
+    // The latest frame's candidate (lower edge of the occupied range) and longest quiet count.
+    int GetCandidate(int channel) const;
+    int GetQuietCount(int channel) const;
 
     // (a − b) modulo 256 read as −56 to 199: up to 56 steps below counts as below.
     static int AsymDiff(int a, int b);
@@ -60,6 +63,10 @@ private:
     void Init();
     void RemoveFromHistory();
     void AddToHistory(const uint8_t* frame);
+    void WindowAdd(int channel, int value);
+    void WindowRemove(int channel, int value);
+    void CandidateAdd(int channel, int value);
+    void CandidateRemove(int channel, int value);
     void FindCandidates();
     void RecordCandidates();
     void CalcExtDiff();
@@ -89,6 +96,14 @@ private:
     int FCandIndex = 0;
     int FCandFill = 0;
     std::array<std::array<int, 256>, MaxChannels> FCandHist{};
+
+    // Per channel, which window bins are above the busy (16) and solid (32) counts, kept with B so
+    // the walk steps from run to run instead of bin to bin.
+    using Bins = std::array<uint64_t, 4>;
+    std::array<Bins, MaxChannels> FBusy{};
+    std::array<Bins, MaxChannels> FSolid{};
+    // Most frequent candidate per channel (lowest value on a tie), kept as H changes.
+    std::array<int, MaxChannels> FCandMode{};
 
     std::array<int, MaxChannels> FBaseline{};
     std::array<int, MaxChannels> FDiff{};

@@ -1,0 +1,1 @@
+zt7_add_bench(bench_proc SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/proc_bench.cpp LIBS zt7core)
