@@ -42,7 +42,7 @@ void TNXGF7_Status::StartDriver() {
         args.push_back(FSettingsDir);
     }
     // A failed start is not reported: the presence display shows it soon enough.
-    if (Launcher) Launcher(FExeFolder + "ZT7_DRIVER", args);
+    FLastDriverPid = Launcher ? Launcher(FExeFolder + "ZT7_DRIVER", args) : -1;
 }
 
 void TNXGF7_Status::StopDriver() {

@@ -34,6 +34,8 @@ public:
     void UpdateFromShare() {}
 
     void ShowPresence();
+    // Process id of the last driver started (−1 when the start failed).
+    int GetLastDriverPid() const { return FLastDriverPid; }
     int GetPresenceCounter() const { return FPresence; }
 
     std::function<void(void* theSender)> OnDirtyChange;
@@ -62,6 +64,7 @@ private:
     std::string FExeFolder;
     std::string FSettingsDir;
     int FPresence = 0;
+    int FLastDriverPid = -1;
     bool FDirty = false;
     TShareVarPoly FVars;
 };
