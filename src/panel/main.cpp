@@ -61,6 +61,8 @@ TNXGF7_Main::TNXGF7_Main(const PanelOptions& options) : QMainWindow(nullptr) {
 
     PageMain = new QTabWidget(this);
     PageMain->setObjectName(QStringLiteral("PageMain"));
+    // Eight tabs across 480 pixels, as the narrow classic UI font allowed.
+    PageMain->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
     auto addTab = [this](const char* name, const QString& caption) {
         auto* s = new Sheet;
         s->setObjectName(QString::fromLatin1(name));
