@@ -100,6 +100,18 @@ INSTANTIATE_TEST_SUITE_P(
         PeakCase{"ThreeWires", 0.5f, {1, 4, 1}, 1, 0.0f, 2.8f, -1, 0, 0}),
     [](const auto& info) { return info.param.name; });
 
+TEST(DualPeak, ClassDefaults)
+{
+    TNX7_ProcDualPeakB dp;
+    EXPECT_FALSE(dp.GetActive());
+    EXPECT_EQ(dp.GetLength(), 0);
+    EXPECT_EQ(dp.GetPeakPos1(), -1);
+    EXPECT_EQ(dp.GetPeakPos2(), -1);
+    EXPECT_FLOAT_EQ(dp.GetDeWiggleOuter(), 0.5f);
+    EXPECT_FLOAT_EQ(dp.GetDeWiggleInner(), 0.5f);
+    EXPECT_FALSE(dp.GetDeWiggleAdvanced());
+}
+
 TEST(DualPeak, InactiveReportsNothingAndPassesInputOn)
 {
     TNX7_ProcDualPeakB dp;

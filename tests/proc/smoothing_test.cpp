@@ -260,3 +260,23 @@ TEST(ConvolveExp, ShortOrInactivePassesThrough)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ClassDefaults, StagesStartAsDescribed)
+{
+    TNX7_CoarseFine cf;
+    EXPECT_FALSE(cf.GetActive());
+    EXPECT_EQ(cf.GetMode(), 1);
+    EXPECT_EQ(cf.GetOffset(), 0);
+    TNX7_TimeSpread ts;
+    EXPECT_FALSE(ts.GetActive());
+    EXPECT_EQ(ts.GetHistory(), 1);
+    TNX7_Spread sp;
+    EXPECT_FALSE(sp.GetActive());
+    EXPECT_FLOAT_EQ(sp.GetSpread(), 0.2f);
+    TNX7_ConvolveExp cv;
+    EXPECT_FALSE(cv.GetActive());
+}
+
+}  // namespace
