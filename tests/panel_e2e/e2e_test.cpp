@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -321,6 +322,110 @@ TEST_F(PanelE2E, DriverKilledMidRunIsShownAndRestarted) {
     Main->MenuFileRunNX7Click();
     EXPECT_TRUE(WaitFor([&] { return Present(); }, 15000)) << "a restarted driver is seen";
     EXPECT_TRUE(Alive(Main->StatusFrame->GetLastDriverPid()));
+}
+
+}  // namespace
+
+// ---- The programs as a user starts them ----
+
+namespace {
+
+struct ProgramEnv {
+    std::string dir, ns;
+    ProgramEnv() {
+        char tmpl[] = "/tmp/zt7-prog-XXXXXX";
+        dir = mkdtemp(tmpl);
+        fs::create_directory(dir + "/run");
+        fs::permissions(dir + "/run", fs::perms::owner_all);
+        ns = "zt7prog-" + std::to_string(getpid());
+        setenv("ZT7_SHM_NAMESPACE", ns.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", (dir + "/run").c_str(), 1);
+        setenv("ZT7_NO_PRIORITY", "1", 1);
+    }
+    ~ProgramEnv() {
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator("/dev/shm", ec))
+            if (e.path().filename().string().rfind(ns + "-", 0) == 0) fs::remove(e.path(), ec);
+        fs::remove_all(dir, ec);
+    }
+};
+
+int RunProgram(const QString& program, const QStringList& args, QString* out = nullptr, int ms = 15000) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(ms)) {
+        p.kill();
+        p.waitForFinished();
+        return -1;
+    }
+    if (out) *out = QString::fromUtf8(p.readAllStandardOutput());
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+bool Eventually(const std::function<bool()>& pred, int ms) {
+    const auto t0 = Clock::now();
+    while (!pred()) {
+        if (Clock::now() - t0 > std::chrono::milliseconds(ms)) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+TEST(PanelProgram, CommandLine) {
+    QString out;
+    EXPECT_EQ(RunProgram(ZT7_PANEL_PATH, {"--version"}, &out), 0);
+    EXPECT_TRUE(out.contains("NX7.0.0.92"));
+    EXPECT_EQ(RunProgram(ZT7_PANEL_PATH, {"--help"}, &out), 0);
+    EXPECT_TRUE(out.contains("--dir"));
+    EXPECT_EQ(RunProgram(ZT7_PANEL_PATH, {"--frobnicate"}), 2);
+}
+
+TEST(PanelProgram, StartsTheDriverBesideItAndTheDriverAnswers) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+    ProgramEnv env;
+    const std::string settings = env.dir + "/settings";
+    fs::create_directory(settings);
+    QProcess panel;
+    panel.start(ZT7_PANEL_PATH, {"--dir", QString::fromStdString(settings)});
+    ASSERT_TRUE(panel.waitForStarted());
+    EXPECT_TRUE(Eventually([&] { return fs::exists(settings + "/ZT7.INI"); }, 10000)) << "defaults written";
+    auto beat = [&] {
+        QString o;
+        return RunProgram(ZT7CTL_PATH, {"get", "Status", "HeartBeat", "Int", "--timeout", "1"}, &o) == 0 && o.trimmed().toInt() >= 1;
+    };
+    EXPECT_TRUE(Eventually(beat, 15000)) << "the panel started ZT7_DRIVER with --dir";
+    MemIniFile ini(settings + "/ZT7.INI");
+    EXPECT_TRUE(ini.SectionExists("Sense"));
+    // The driver keeps running when the panel ends; Terminate stops it.
+    panel.terminate();
+    panel.waitForFinished(5000);
+    EXPECT_TRUE(beat());
+    EXPECT_EQ(RunProgram(ZT7CTL_PATH, {"status", "Terminate"}), 0);
+    EXPECT_TRUE(Eventually([&] { return RunProgram(ZT7CTL_PATH, {"get", "Status", "HeartBeat", "Int", "--timeout", "1"}) == 3; },
+                           10000))
+        << "no master once the driver has ended";
+}
+
+TEST(PanelProgram, WithoutADriverItOpensAndWritesItsOwnDefaults) {
+    ProgramEnv env;
+    // A copy of the panel alone in a folder: nothing to start, defaults extracted beside it.
+    const std::string exe = env.dir + "/ZT7_Control_En";
+    fs::copy_file(ZT7_PANEL_PATH, exe);
+    fs::permissions(exe, fs::perms::owner_all);
+    QProcess panel;
+    QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+    pe.insert("QT_QPA_PLATFORM", "offscreen");
+    panel.setProcessEnvironment(pe);
+    panel.start(QString::fromStdString(exe), {});
+    ASSERT_TRUE(panel.waitForStarted());
+    EXPECT_TRUE(Eventually([&] { return fs::exists(env.dir + "/ZT7.INI"); }, 10000));
+    Eventually([] { return false; }, 1500);
+    EXPECT_EQ(panel.state(), QProcess::Running) << "a failed driver start is not fatal";
+    MemIniFile ini(env.dir + "/ZT7.INI");
+    EXPECT_EQ(ini.ReadString("General", "Version", ""), "NX7.0.0.92");
+    EXPECT_EQ(ini.ReadInteger("Comm", "PortInt1", -1), 9);
+    panel.terminate();
+    panel.waitForFinished(5000);
 }
 
 }  // namespace
