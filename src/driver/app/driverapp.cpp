@@ -26,6 +26,16 @@ std::string PortName(TCommType port) {
     return "none";
 }
 
+// What each diagnostic of the form means, for the log.
+std::string Explain(const std::string& caption) {
+    const std::string kind = caption.substr(0, caption.find(' '));
+    if (kind == "Comms") return caption + " (the link opened, closed or changed state: processing restarts)";
+    if (kind == "AutoResetLoss") return caption + " (no scans for over 4 s: the link is reset)";
+    if (kind == "AutoResetQuick") return caption + " (periodic check)";
+    if (kind == "AutoResetSkew") return caption + " (one axis touched without the other for over 2 s)";
+    return caption;
+}
+
 std::string StatusLine(TNX7_ProcessForm& form) {
     TNX7_CommsB& link = form.NX7_CommsAXY;
     char buf[512];
@@ -189,7 +199,7 @@ int RunDriver(const TDriverOptions& options, const std::string& executablePath) 
                     lastShown[kind] = now;
                 }
             }
-            LogLine(line);
+            LogLine(Explain(line));
         };
         form.OnTerminateRequest = [&] {
             LogLine("terminate command received, shutting down");
