@@ -1,6 +1,7 @@
 #include "panel/calibscreen.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 #include <cmath>
@@ -87,4 +88,13 @@ void TNXGF7_CalibScreen::resizeEvent(QResizeEvent*) { LayoutTargets(); }
 void TNXGF7_CalibScreen::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), clBtnFace);
+}
+
+void TNXGF7_CalibScreen::keyPressEvent(QKeyEvent* e) {
+    // The keyboard's way to the Cancel box.
+    if (e->key() == Qt::Key_Escape) {
+        NX7_TargetGauge4Click();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }

@@ -275,10 +275,12 @@ void TNXGF7_Main::MenuHelpAboutClick() {
 }
 
 void TNXGF7_Main::closeEvent(QCloseEvent* e) {
-    ShareManager1.SetActive(false);
-    // The screens and the about box go with the main window, so the program ends.
+    // The screens and the about box go with the main window, so the program ends; leaving the
+    // shared variables takes a moment, which the user need not watch.
     CalibScreen->hide();
     SenseScreen->hide();
     About->hide();
+    hide();
+    ShareManager1.SetActive(false);
     e->accept();
 }

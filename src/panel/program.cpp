@@ -1,5 +1,7 @@
 // ZT7_Control_En: the control panel of the touch-screen driver.
 #include <QApplication>
+#include <QMessageBox>
+#include <exception>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -7,6 +9,22 @@
 #include "panel/main.h"
 #include "panel/qtloop.h"
 #include "platform/driverprocess.h"
+
+// An error escaping an event handler is shown and the panel carries on.
+class PanelApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            QMessageBox::critical(nullptr, QStringLiteral("ZT7_Control_En"), QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            QMessageBox::critical(nullptr, QStringLiteral("ZT7_Control_En"), QStringLiteral("Unknown error"));
+        }
+        return false;
+    }
+};
 
 static void Usage() {
     std::puts(
@@ -38,7 +56,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    QApplication app(argc, argv);
+    PanelApplication app(argc, argv);
     QtLoop loop;
     MainLoop::SetCurrent(&loop);
     options.exePath = ExecutablePath();

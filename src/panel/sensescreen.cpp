@@ -1,6 +1,7 @@
 #include "panel/sensescreen.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
@@ -131,4 +132,14 @@ void TNXGF7_SenseScreen::resizeEvent(QResizeEvent*) { LayoutTargets(); }
 void TNXGF7_SenseScreen::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), clBtnFace);
+}
+
+void TNXGF7_SenseScreen::keyPressEvent(QKeyEvent* e) {
+    // A way out when no driver answers: cancel the procedure and leave the screen.
+    if (e->key() == Qt::Key_Escape) {
+        if (OnTimeout) OnTimeout(this);
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }

@@ -160,6 +160,22 @@ TEST_F(Pages, TouchLevelScreenFollowsTheProcedure) {
     EXPECT_FALSE(scr->isVisible());
 }
 
+TEST_F(Pages, EscapeLeavesEitherScreenWithACancelWhenNoDriverAnswers) {
+    Show(Main->TabSense);
+    QTest::mouseClick(Main->SenseFrame->StartAutoThresholdButton, Qt::LeftButton);
+    ASSERT_TRUE(Main->SenseScreen->isVisible());
+    QTest::keyClick(Main->SenseScreen.get(), Qt::Key_Escape);
+    EXPECT_FALSE(Main->SenseScreen->isVisible());
+    EXPECT_TRUE((*Driver)["Sense.Cancel"]->GetValueBool());
+
+    Show(Main->TabCalib);
+    QTest::mouseClick(Main->CalibFrame->StartCalibrationButton, Qt::LeftButton);
+    ASSERT_TRUE(Main->CalibScreen->isVisible());
+    QTest::keyClick(Main->CalibScreen.get(), Qt::Key_Escape);
+    EXPECT_FALSE(Main->CalibScreen->isVisible());
+    EXPECT_TRUE((*Driver)["Calib.Cancel"]->GetValueBool());
+}
+
 TEST_F(Pages, CalibrationScreenGeometryOnA1280x1024Screen) {
     TNXGF7_CalibScreen* scr = Main->CalibScreen.get();
     scr->resize(1280, 1024);
