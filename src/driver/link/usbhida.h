@@ -103,9 +103,10 @@ private:
 
     std::array<TDeviceEntry, MaxDevices> FDevices{};
     int FDeviceCount = 0;
-    int FVendorID = 0;
-    int FProductID = 0;
-    bool FByteWise = false;
+    // Written by the reader when it matches a device, read by the main thread.
+    std::atomic<int> FVendorID{0};
+    std::atomic<int> FProductID{0};
+    std::atomic<bool> FByteWise{false};
 
     std::atomic<bool> FOpen{false};
     std::atomic<bool> FDevOpen{false};
