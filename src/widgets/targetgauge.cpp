@@ -83,6 +83,10 @@ void TNX7_TargetGauge::RingRadii(int& rx, int& ry) const {
     ry = static_cast<int>(static_cast<float>(hh) * ratio);
 }
 
+// The shape whose bounding box runs from (x1, y1) up to, not including, (x2, y2): the outline of
+// a gauge as wide as the control then stays inside it.
+static QRect Box(int x1, int y1, int x2, int y2) { return QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1); }
+
 void TNX7_TargetGauge::DrawCircle(QPainter& p) {
     const int hw = width() / 2;
     const int hh = height() / 2;
@@ -97,14 +101,14 @@ void TNX7_TargetGauge::DrawCircle(QPainter& p) {
         p.drawLine(0, hh, 2 * hw, hh);
         p.drawLine(hw - dx, hh - dy, hw + dx, hh + dy);
         p.drawLine(hw - dx, hh + dy, hw + dx, hh - dy);
-        p.drawEllipse(QRect(0, 0, 2 * hw, 2 * hh));
+        p.drawEllipse(Box(0, 0, 2 * hw, 2 * hh));
     } else {
-        p.drawRect(QRect(0, 0, 2 * hw, 2 * hh));
+        p.drawRect(Box(0, 0, 2 * hw, 2 * hh));
     }
     // A zero-width ring is invisible rather than a hairline.
     if (FLineWidth > 0) {
         p.setPen(QPen(FLineColour, FLineWidth));
-        const QRect box(hw - rx, hh - ry, 2 * rx, 2 * ry);
+        const QRect box = Box(hw - rx, hh - ry, hw + rx, hh + ry);
         if (rx == 0 && ry == 0)
             p.drawPoint(hw, hh);  // the ring contracted to a point
         else if (FShape == tgst_Circle)

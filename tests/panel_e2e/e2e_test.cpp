@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTest>
 #include <atomic>
@@ -31,6 +32,8 @@
 #include "panel/main.h"
 #include "panel/monitor.h"
 #include "panel/qtloop.h"
+#include "panel/sense.h"
+#include "panel/sensescreen.h"
 #include "panel/status.h"
 #include "platform/pty.h"
 #include "share/meminifile.h"
@@ -306,6 +309,34 @@ TEST_F(PanelE2E, LiveDriverPagesTraceAndCalibration) {
     std::stringstream after;
     after << f.rdbuf();
     EXPECT_NE(after.str(), before);
+}
+
+TEST_F(PanelE2E, AutomaticTouchLevelsWithAFingerOnTheTarget) {
+    Show(Main->TabComms);
+    ASSERT_TRUE(WaitFor([&] { return Present(); }, 15000));
+    Settle(3000);  // baseline learning
+    Show(Main->TabSense);
+    TNXGF7_SenseScreen* scr = Main->SenseScreen.get();
+    const int before = Main->SenseFrame->FixedThreshold->value();
+    QTest::mouseClick(Main->SenseFrame->StartAutoThresholdButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return scr->isVisible(); }, 2000));
+    EXPECT_EQ(scr->geometry().size(), QSize(1280, 1024)) << "the whole screen";
+    // Touch: the screen asks for the finger (once a second it follows the driver's state).
+    ASSERT_TRUE(WaitFor([&] { return scr->GetState() == 2; }, 5000)) << scr->GetState();
+    EXPECT_FALSE(scr->TouchLabel->isHidden());
+    FSensor.Touch(0.5f, 0.5f, 70);
+    ASSERT_TRUE(WaitFor([&] { return scr->NX7_TargetGauge0->GetPosition() >= 40; }, 15000));
+    Screenshot(scr, "sense-screen-touch");
+    // Release: the screen asks to lift the finger.
+    ASSERT_TRUE(WaitFor([&] { return scr->GetState() == 3; }, 20000)) << scr->GetState();
+    EXPECT_FALSE(scr->ReleaseLabel->isHidden());
+    FSensor.Lift();
+    Settle(3000);
+    Screenshot(scr, "sense-screen-release");
+    // The driver computes the new levels and the screen goes away when Busy falls.
+    ASSERT_TRUE(WaitFor([&] { return !scr->isVisible(); }, 25000));
+    EXPECT_TRUE(WaitFor([&] { return Main->SenseFrame->FixedThreshold->value() != before; }, 3000))
+        << "the slider follows the new fixed threshold";
 }
 
 TEST_F(PanelE2E, DriverKilledMidRunIsShownAndRestarted) {
