@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -314,7 +315,8 @@ protected:
     }
 
     void TearDown() override {
-        std::system(("pkill -f '^sleep 30$' -P 1 >/dev/null 2>&1; true"));
+        // The stand-in execs sleep under the id the panel started it with.
+        if (Main && Main->StatusFrame->GetLastDriverPid() > 0) kill(Main->StatusFrame->GetLastDriverPid(), SIGKILL);
         PanelTest::TearDown();
     }
 };
