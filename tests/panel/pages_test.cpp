@@ -431,6 +431,15 @@ TEST_F(Pages, MonitorTraceAndItsWipe) {
     EXPECT_EQ(QColor(img.pixel(static_cast<int>(w * 0.6f), y)), zt7::clRed);
     EXPECT_NE(m->GetClearCountdown(), 0);
 
+    // Away and back: the page shows only what arrives after the return.
+    Show(Main->TabGraph);
+    Show(Main->TabMonitor);
+    img = gauge->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(QColor(img.pixel(static_cast<int>(w * 0.2f), y)), zt7::clWhite);
+    send(0.7f, 0.2f, 2);
+    img = gauge->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(QColor(img.pixel(static_cast<int>(w * 0.7f), static_cast<int>(h * 0.15f))), zt7::clRed);
+
     // Lift-off: wiped at the second timer tick after the last touching sample at the latest.
     send(0.9f, 0.1f, 0);
     Tick();
