@@ -268,7 +268,8 @@ void TLogWriter::Write(uint32_t tMs, const std::vector<uint8_t>& frame)
     uint8_t head[5] = {static_cast<uint8_t>(tMs), static_cast<uint8_t>(tMs >> 8), static_cast<uint8_t>(tMs >> 16),
                        static_cast<uint8_t>(tMs >> 24), static_cast<uint8_t>(n)};
     std::fwrite(head, 1, sizeof head, FFile);
-    std::fwrite(frame.data(), 1, n, FFile);
+    if (n > 0)
+        std::fwrite(frame.data(), 1, n, FFile);
 }
 
 void TLogWriter::Close()
