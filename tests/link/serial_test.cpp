@@ -194,6 +194,27 @@ TEST(CommTest, PortPaths)
     EXPECT_EQ(TNX7_Comm::PortPath(ctComm3), "/dev/ttyUSB0");
 }
 
+// Read and Write answer false only while no open is requested; a closed port moves nothing.
+TEST(CommTest, TransfersFollowTheOpenRequest)
+{
+    TNX7_Comm port;
+    uint8_t buf[4] = {1, 2, 3, 4};
+    int moved = 99;
+    EXPECT_FALSE(port.Read(buf, 4, moved));
+    EXPECT_EQ(moved, 0);
+    moved = 99;
+    EXPECT_FALSE(port.Write(buf, 4, moved));
+    EXPECT_EQ(moved, 0);
+    port.SetOpen(true);  // requested, but ctNone opens nothing
+    EXPECT_FALSE(port.GetDevOpen());
+    moved = 99;
+    EXPECT_TRUE(port.Read(buf, 4, moved));
+    EXPECT_EQ(moved, 0);
+    moved = 99;
+    EXPECT_TRUE(port.Write(buf, 4, moved));
+    EXPECT_EQ(moved, 0);
+}
+
 // --- the real termios path on a pseudo-terminal ----------------------------------------------
 
 class SerialPtyTest : public SerialTest {
