@@ -174,7 +174,7 @@ TEST_F(DriverProc, SaveAndLoadThroughCtl) {
 
 TEST_F(DriverProc, BadFilesAreReportedAndSurvived) {
     // A settings file of garbage, a folder in the way of the atomic write, a broken recording.
-    WriteWholeFile(dir.File("ZT7.INI"), std::string("\x01\x02\xff\xfe not an ini [[[\n", 22));
+    WriteWholeFile(dir.File("ZT7.INI"), std::string("\x01\x02\xff\xfe not an ini [[[\n", 20));
     std::filesystem::create_directory(dir.File("ZT7.INI.tmp"));
     std::string log;
     log += std::string("\x00\x00\x00\x00\x10", 5) + std::string(16, '\x40');

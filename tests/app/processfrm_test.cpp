@@ -212,7 +212,7 @@ TEST_F(FormFixture, BadSettingsFilesKeepValuesAndAreRewrittenWhole) {
     };
     const std::string good = TestSettings();
     Case cases[] = {
-        {"binary garbage", std::string("\x00\xff\x13garbage\x01\x02[[[=\n\x00", 20), true, false},
+        {"binary garbage", std::string("\x00\xff\x13garbage\x01\x02[[[=\n\x00", 18), true, false},
         {"empty", "", true, false},
         {"cut in the middle of a line", good.substr(0, good.find("PressTypeInt1=4") + 11), false, true},
         {"section header never closed", "[Output\r\nEnabledBoo1=1\r\n", true, false},

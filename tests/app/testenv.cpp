@@ -125,6 +125,10 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector
     FPid = fork();
     if (FPid < 0) return false;
     if (FPid == 0) {
+        // A clean signal mask: a test that blocked SIGTERM must not pass that on.
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int in = open("/dev/null", O_RDONLY);
