@@ -183,10 +183,12 @@ TEST_F(EndToEnd, DragsGiveMonotoneMoves) {
         if (s.moves.size() < 10) continue;  // a drag cut by the start or end of the run
         const int dx = s.moves.back().x - s.moves.front().x, dy = s.moves.back().y - s.moves.front().y;
         for (size_t i = 1; i < s.moves.size(); ++i) {
-            if (std::abs(dx) > 0.05 * kScreen)
+            if (std::abs(dx) > 0.05 * kScreen) {
                 EXPECT_GE((s.moves[i].x - s.moves[i - 1].x) * (dx > 0 ? 1 : -1), -wobble) << "move " << i;
-            if (std::abs(dy) > 0.05 * kScreen)
+            }
+            if (std::abs(dy) > 0.05 * kScreen) {
                 EXPECT_GE((s.moves[i].y - s.moves[i - 1].y) * (dy > 0 ? 1 : -1), -wobble) << "move " << i;
+            }
         }
         // A drag ends near where the announced one ends: the finger lifts over the last frames and
         // the press ends a frame or two before the finger reaches the end.
