@@ -38,8 +38,10 @@ std::vector<std::vector<uint8_t>> Recording() {
 }
 
 std::string Settings() {
-    return "[Output]\r\nEnabledBoo1=1\r\nPressTypeInt1=4\r\n\r\n[Comm]\r\nPortInt1=1\r\nReqOpenBoo1=0\r\n\r\n"
-           "[Split]\r\nSplit0Int1=12\r\nSplit1Int1=40\r\nFlip0Int1=0\r\nFlip1Int1=0\r\nFlip2Int1=1\r\n";
+    return "[Output]\r\nEnabledBoo1=1\r\nPressTypeInt1=4\r\n\r\n[Comm]\r\nPortInt1="
+           "1\r\nReqOpenBoo1=0\r\n\r\n"
+           "[Split]\r\nSplit0Int1=12\r\nSplit1Int1=40\r\nFlip0Int1=0\r\nFlip1Int1=0\r\nFlip2Int1="
+           "1\r\n";
 }
 
 void RemoveNamespace() {
@@ -85,8 +87,8 @@ void BM_GraphReplay(benchmark::State& state) {
             if (++i == frames.size()) i = 0;
         }
         state.SetItemsProcessed(state.iterations());
-        state.counters["frames_per_s"] =
-            benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+        state.counters["frames_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()),
+                                                            benchmark::Counter::kIsRate);
         state.counters["mouse_actions"] = static_cast<double>(form.GetMouseCount());
         TShareManBase::GetShareManBase()->SetActive(false);
     }
@@ -112,7 +114,8 @@ void BM_IdleCpu(benchmark::State& state) {
             std::string d = "--dir=" + dir.string();
             freopen("/dev/null", "w", stdout);
             freopen("/dev/null", "w", stderr);
-            execl(ZT7_DRIVER_PATH, ZT7_DRIVER_PATH, d.c_str(), "--mouse=none", static_cast<char*>(nullptr));
+            execl(ZT7_DRIVER_PATH, ZT7_DRIVER_PATH, d.c_str(), "--mouse=none",
+                  static_cast<char*>(nullptr));
             _exit(127);
         }
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
@@ -120,7 +123,8 @@ void BM_IdleCpu(benchmark::State& state) {
         int status = 0;
         rusage ru{};
         wait4(pid, &status, 0, &ru);
-        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         const double cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
                            static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
         state.SetIterationTime(wall);

@@ -94,7 +94,8 @@ std::unique_ptr<MouseSink> CreateMouseSink(const std::string& choice, std::strin
     if (display && *display) {
         sink = CreateXTestMouseSink(xWhy);
         if (sink) {
-            message = "mouse sink: xtest on display " + std::string(display) + " (" + uinputWhy + ")";
+            message =
+                "mouse sink: xtest on display " + std::string(display) + " (" + uinputWhy + ")";
             return sink;
         }
     } else {

@@ -33,10 +33,22 @@ public:
             any = true;
         }
         // Relative moves are never produced by the mouse output; an absolute device ignores them.
-        if (flags & mouseflags::LeftDown) { Button(BTN_LEFT, true, FLeft); any = true; }
-        if (flags & mouseflags::LeftUp) { Button(BTN_LEFT, false, FLeft); any = true; }
-        if (flags & mouseflags::RightDown) { Button(BTN_RIGHT, true, FRight); any = true; }
-        if (flags & mouseflags::RightUp) { Button(BTN_RIGHT, false, FRight); any = true; }
+        if (flags & mouseflags::LeftDown) {
+            Button(BTN_LEFT, true, FLeft);
+            any = true;
+        }
+        if (flags & mouseflags::LeftUp) {
+            Button(BTN_LEFT, false, FLeft);
+            any = true;
+        }
+        if (flags & mouseflags::RightDown) {
+            Button(BTN_RIGHT, true, FRight);
+            any = true;
+        }
+        if (flags & mouseflags::RightUp) {
+            Button(BTN_RIGHT, false, FRight);
+            any = true;
+        }
         if (any) Emit(EV_SYN, SYN_REPORT, 0);
     }
 
@@ -71,7 +83,8 @@ std::unique_ptr<MouseSink> CreateUinputMouseSink(std::string& whyNot) {
         return nullptr;
     }
     if (access(node, W_OK) != 0) {
-        whyNot = "/dev/uinput not writable: add the udev rule from packaging/ (60-zt7-uinput.rules)";
+        whyNot =
+            "/dev/uinput not writable: add the udev rule from packaging/ (60-zt7-uinput.rules)";
         return nullptr;
     }
     libevdev* dev = libevdev_new();

@@ -17,7 +17,9 @@ sigset_t WatchedSet() {
 }
 }  // namespace
 
-SignalWatch::~SignalWatch() { Stop(); }
+SignalWatch::~SignalWatch() {
+    Stop();
+}
 
 bool SignalWatch::Start(MainLoop& loop, std::function<void(int)> onSignal) {
     Stop();

@@ -25,7 +25,8 @@ TSingleInstance::TSingleInstance(const std::string& marker) {
     const char* ns = std::getenv("ZT7_SHM_NAMESPACE");
     if (ns && *ns) {
         name += "-";
-        for (const char* p = ns; *p; ++p) name += (*p == '/') ? '_' : *p;
+        for (const char* p = ns; *p; ++p)
+            name += (*p == '/') ? '_' : *p;
     }
     FPath = LockDirectory() + "/" + name;
     FFd = open(FPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);

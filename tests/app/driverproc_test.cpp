@@ -17,7 +17,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int MsSince(Clock::time_point t0) {
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
 }
 
 struct DriverProc : ::testing::Test {
@@ -27,8 +28,8 @@ struct DriverProc : ::testing::Test {
     int started = 0;
 
     std::vector<std::string> Env() const {
-        return {"ZT7_SHM_NAMESPACE=" + ns.Name(), "XDG_RUNTIME_DIR=" + run.Path(), "ZT7_NO_PRIORITY=1",
-                "ZT7_COM1=" + run.File("sensor")};
+        return {"ZT7_SHM_NAMESPACE=" + ns.Name(), "XDG_RUNTIME_DIR=" + run.Path(),
+                "ZT7_NO_PRIORITY=1", "ZT7_COM1=" + run.File("sensor")};
     }
     std::unique_ptr<ChildProcess> StartDriver(std::vector<std::string> extra = {}) {
         auto p = std::make_unique<ChildProcess>();
@@ -38,8 +39,12 @@ struct DriverProc : ::testing::Test {
         EXPECT_TRUE(p->Start(argv, Env(), run.File(tag + ".out"), run.File(tag + ".err")));
         return p;
     }
-    std::string Err(int n) const { return ReadWholeFile(run.File("driver" + std::to_string(n) + ".err")); }
-    std::string Out(int n) const { return ReadWholeFile(run.File("driver" + std::to_string(n) + ".out")); }
+    std::string Err(int n) const {
+        return ReadWholeFile(run.File("driver" + std::to_string(n) + ".err"));
+    }
+    std::string Out(int n) const {
+        return ReadWholeFile(run.File("driver" + std::to_string(n) + ".out"));
+    }
 
     int Ctl(std::vector<std::string> args, std::string* out = nullptr) {
         args.insert(args.begin(), ZT7CTL_PATH);
@@ -56,7 +61,9 @@ struct DriverProc : ::testing::Test {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         while (MsSince(t0) < ms) {
             std::string out;
-            if (Ctl({"get", "Status", "HeartBeat", "Int"}, &out) == 0 && std::atoi(out.c_str()) >= 1) return true;
+            if (Ctl({"get", "Status", "HeartBeat", "Int"}, &out) == 0 &&
+                std::atoi(out.c_str()) >= 1)
+                return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         return false;
@@ -125,7 +132,8 @@ TEST_F(DriverProc, KilledDriverRestartsAndTerminatesOnCommand) {
     ASSERT_TRUE(d->Wait(3000, code));
 
     auto again = StartDriver();
-    ASSERT_TRUE(WaitUp()) << "the lock and the shared blocks of the dead driver do not stand in the way";
+    ASSERT_TRUE(WaitUp())
+        << "the lock and the shared blocks of the dead driver do not stand in the way";
     std::string out;
     ASSERT_EQ(Ctl({"get", "Comm", "ReqOpen", "Bool"}, &out), 0);
     EXPECT_EQ(out.substr(0, 1), "1");
@@ -149,7 +157,8 @@ TEST_F(DriverProc, SaveAndLoadThroughCtl) {
         auto t0 = Clock::now();
         std::string out;
         while (MsSince(t0) < 3500) {
-            if (Ctl({"get", "Status", "Dirty", "Bool"}, &out) == 0 && out.substr(0, 1) == want) return true;
+            if (Ctl({"get", "Status", "Dirty", "Bool"}, &out) == 0 && out.substr(0, 1) == want)
+                return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
         return false;
@@ -194,7 +203,8 @@ TEST_F(DriverProc, BadFilesAreReportedAndSurvived) {
     ASSERT_EQ(Ctl({"get", "Status", "HeartBeat", "Int"}, &before), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     ASSERT_EQ(Ctl({"get", "Status", "HeartBeat", "Int"}, &after), 0);
-    EXPECT_GT(std::atoi(after.c_str()), std::atoi(before.c_str())) << "still alive after the bad recording";
+    EXPECT_GT(std::atoi(after.c_str()), std::atoi(before.c_str()))
+        << "still alive after the bad recording";
     d->Signal(SIGTERM);
     int code = -1;
     EXPECT_TRUE(d->Wait(5000, code));

@@ -109,22 +109,23 @@ struct EndToEnd : ::testing::Test {
 
     void SetUp() override { WriteWholeFile(dir.File("ZT7.INI"), ReadWholeFile(ZT7_DEMO_INI)); }
     std::vector<std::string> Env(const std::vector<std::string>& more = {}) const {
-        std::vector<std::string> e = {"ZT7_SHM_NAMESPACE=" + ns.Name(), "XDG_RUNTIME_DIR=" + run.Path(),
-                                      "ZT7_NO_PRIORITY=1", "ZT7_COM1=" + run.File("sensor")};
+        std::vector<std::string> e = {"ZT7_SHM_NAMESPACE=" + ns.Name(),
+                                      "XDG_RUNTIME_DIR=" + run.Path(), "ZT7_NO_PRIORITY=1",
+                                      "ZT7_COM1=" + run.File("sensor")};
         e.insert(e.end(), more.begin(), more.end());
         return e;
     }
     void StartSim(const std::string& script, double seconds) {
-        ASSERT_TRUE(sim.Start({ZT7_SIM_PATH, "--script", script, "--seed", "3", "--link", run.File("sensor"),
-                               "--duration", std::to_string(seconds)},
+        ASSERT_TRUE(sim.Start({ZT7_SIM_PATH, "--script", script, "--seed", "3", "--link",
+                               run.File("sensor"), "--duration", std::to_string(seconds)},
                               Env(), run.File("sim.out"), run.File("sim.err")));
         for (int i = 0; i < 200 && !std::filesystem::exists(run.File("sensor")); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_TRUE(std::filesystem::exists(run.File("sensor")));
     }
     void StartDriver(const std::string& mouse, const std::vector<std::string>& env = {}) {
-        ASSERT_TRUE(driver.Start({ZT7_DRIVER_PATH, "--dir=" + dir.Path(), "--mouse=" + mouse}, Env(env),
-                                 run.File("driver.out"), run.File("driver.err")));
+        ASSERT_TRUE(driver.Start({ZT7_DRIVER_PATH, "--dir=" + dir.Path(), "--mouse=" + mouse},
+                                 Env(env), run.File("driver.out"), run.File("driver.err")));
     }
     void Finish() {
         int code = -1;
@@ -181,19 +182,23 @@ TEST_F(EndToEnd, DragsGiveMonotoneMoves) {
     int checked = 0, endsMatched = 0;
     for (const Stroke& s : strokes) {
         if (s.moves.size() < 10) continue;  // a drag cut by the start or end of the run
-        const int dx = s.moves.back().x - s.moves.front().x, dy = s.moves.back().y - s.moves.front().y;
+        const int dx = s.moves.back().x - s.moves.front().x,
+                  dy = s.moves.back().y - s.moves.front().y;
         for (size_t i = 1; i < s.moves.size(); ++i) {
             if (std::abs(dx) > 0.05 * kScreen) {
-                EXPECT_GE((s.moves[i].x - s.moves[i - 1].x) * (dx > 0 ? 1 : -1), -wobble) << "move " << i;
+                EXPECT_GE((s.moves[i].x - s.moves[i - 1].x) * (dx > 0 ? 1 : -1), -wobble)
+                    << "move " << i;
             }
             if (std::abs(dy) > 0.05 * kScreen) {
-                EXPECT_GE((s.moves[i].y - s.moves[i - 1].y) * (dy > 0 ? 1 : -1), -wobble) << "move " << i;
+                EXPECT_GE((s.moves[i].y - s.moves[i - 1].y) * (dy > 0 ? 1 : -1), -wobble)
+                    << "move " << i;
             }
         }
         // A drag ends near where the announced one ends: the finger lifts over the last frames and
         // the press ends a frame or two before the finger reaches the end.
         for (const Announced& d : drags)
-            if (std::hypot(s.moves.back().x - d.x1 * kScreen, s.moves.back().y - d.y1 * kScreen) < 0.08 * kScreen)
+            if (std::hypot(s.moves.back().x - d.x1 * kScreen, s.moves.back().y - d.y1 * kScreen) <
+                0.08 * kScreen)
                 ++endsMatched;
         EXPECT_TRUE(s.released);
         ++checked;
@@ -252,8 +257,8 @@ public:
             dup2(devnull, 0);
             dup2(devnull, 1);
             dup2(devnull, 2);
-            execlp("Xvfb", "Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen", "0",
-                   "1280x1024x24", static_cast<char*>(nullptr));
+            execlp("Xvfb", "Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen",
+                   "0", "1280x1024x24", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -262,7 +267,8 @@ public:
         FPipe = fds[0];
         std::string got;
         char c;
-        while (read(FPipe, &c, 1) == 1 && c != '\n') got += c;
+        while (read(FPipe, &c, 1) == 1 && c != '\n')
+            got += c;
         if (!got.empty()) FDisplay = ":" + got;
     }
     ~XServer() {
@@ -270,7 +276,8 @@ public:
         if (FPid > 0) {
             kill(FPid, SIGTERM);
             int st;
-            for (int i = 0; i < 300 && waitpid(FPid, &st, WNOHANG) == 0; ++i) usleep(10000);
+            for (int i = 0; i < 300 && waitpid(FPid, &st, WNOHANG) == 0; ++i)
+                usleep(10000);
             if (waitpid(FPid, &st, WNOHANG) == 0) {
                 kill(FPid, SIGKILL);
                 waitpid(FPid, &st, 0);
@@ -299,7 +306,10 @@ TEST_F(EndToEnd, XTestPointerEndsWhereTheFingerWas) {
     int code;
     sim.Wait(30000, code);
     std::string loc;
-    ASSERT_EQ(RunProgram({"/bin/sh", "-c", "xdotool getmouselocation 2>&1"}, {"DISPLAY=" + x.Display()}, loc), 0) << loc << " on " << x.Display();
+    ASSERT_EQ(RunProgram({"/bin/sh", "-c", "xdotool getmouselocation 2>&1"},
+                         {"DISPLAY=" + x.Display()}, loc),
+              0)
+        << loc << " on " << x.Display();
     driver.Signal(SIGTERM);
     ASSERT_TRUE(driver.Wait(5000, code));
     EXPECT_NE(ReadWholeFile(run.File("driver.err")).find("mouse sink: xtest"), std::string::npos);
@@ -310,7 +320,8 @@ TEST_F(EndToEnd, XTestPointerEndsWhereTheFingerWas) {
     ASSERT_FALSE(taps.empty());
     bool near = false;
     for (const Announced& t : taps)
-        near |= std::abs(px - t.x0 * 1280) <= 0.02 * 1280 && std::abs(py - t.y0 * 1024) <= 0.02 * 1024;
+        near |=
+            std::abs(px - t.x0 * 1280) <= 0.02 * 1280 && std::abs(py - t.y0 * 1024) <= 0.02 * 1024;
     EXPECT_TRUE(near) << "pointer at " << px << "," << py;
     EXPECT_FALSE(px == 640 && py == 512) << "the pointer moved from the screen's centre";
 }

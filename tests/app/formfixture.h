@@ -35,7 +35,8 @@ public:
     }
     int Count(uint32_t flags) const {
         int n = 0;
-        for (const MouseAct& a : Acts) n += a.flags == flags;
+        for (const MouseAct& a : Acts)
+            n += a.flags == flags;
         return n;
     }
 };

@@ -8,7 +8,9 @@
 namespace {
 
 // Wire index w of a 24-wire axis as the finder's −1 … +1 position.
-float Angle(int w) { return static_cast<float>(w) / 23.0f * 2.0f - 1.0f; }
+float Angle(int w) {
+    return static_cast<float>(w) / 23.0f * 2.0f - 1.0f;
+}
 
 TAxisPeaks One(int w, float value) {
     TAxisPeaks p;
@@ -31,8 +33,8 @@ constexpr float TT = 300;
 TEST(Fusion, UnknownOrientationAlwaysPrimaryPeaksAndStateZero) {
     uint8_t state = 3;
     float mid = 0.25f;
-    TFusedReport r = TNX7_ProcessForm::FusePeaks(Two(10, 500, 20, 400), Two(5, 450, 15, 420), ot_Unknown,
-                                                 TT, state, mid);
+    TFusedReport r = TNX7_ProcessForm::FusePeaks(Two(10, 500, 20, 400), Two(5, 450, 15, 420),
+                                                 ot_Unknown, TT, state, mid);
     EXPECT_EQ(r.X, Angle(10));
     EXPECT_EQ(r.MX, 500);
     EXPECT_EQ(r.Y, Angle(5));
@@ -47,7 +49,10 @@ TEST(Fusion, TwoPeaksFollowTheOneNearerTheTop) {
         bool onX;
         int followed;  // wire of the followed peak
     } cases[] = {
-        {ot_ATop, true, 20}, {ot_ABottom, true, 10}, {ot_BTop, false, 20}, {ot_BBottom, false, 10},
+        {ot_ATop, true, 20},
+        {ot_ABottom, true, 10},
+        {ot_BTop, false, 20},
+        {ot_BBottom, false, 10},
     };
     for (const Case& c : cases) {
         uint8_t state = 0;
@@ -72,7 +77,12 @@ TEST(Fusion, SecondPeakAbsentOrWeakIsOnePeak) {
         const char* what;
         TAxisPeaks x;
     } cases[] = {
-        {"second peak at index -1 though strong", [] { TAxisPeaks p = Two(10, 500, 20, 400); p.Pos2 = -1; return p; }()},
+        {"second peak at index -1 though strong",
+         [] {
+             TAxisPeaks p = Two(10, 500, 20, 400);
+             p.Pos2 = -1;
+             return p;
+         }()},
         {"second peak below TT", Two(10, 500, 20, 299)},
         {"second peak NaN", Two(10, 500, 20, std::nanf(""))},
     };
@@ -89,7 +99,8 @@ TEST(Fusion, SecondPeakAbsentOrWeakIsOnePeak) {
 TEST(Fusion, WeakSinglePeakIsNoTouchButKeepsItsValues) {
     uint8_t state = 1;
     float mid = 0;
-    TFusedReport r = TNX7_ProcessForm::FusePeaks(One(10, 120), One(3, 400), ot_ATop, TT, state, mid);
+    TFusedReport r =
+        TNX7_ProcessForm::FusePeaks(One(10, 120), One(3, 400), ot_ATop, TT, state, mid);
     EXPECT_EQ(r.Count, 0);
     EXPECT_EQ(state, 0);
     EXPECT_EQ(r.MX, 120) << "only state 2 zeroes the strengths";
@@ -107,9 +118,8 @@ TEST(Fusion, LiftingOneOfTwoFingers) {
         int remaining;  // wire of the finger left on the panel; −1: exactly at the midpoint
         uint8_t expect;
     } cases[] = {
-        {ot_ATop, 20, 1},    {ot_ATop, 10, 2},    {ot_ATop, -1, 2},
-        {ot_ABottom, 10, 1}, {ot_ABottom, 20, 2}, {ot_ABottom, -1, 2},
-        {ot_BTop, 20, 1},    {ot_BBottom, -1, 2},
+        {ot_ATop, 20, 1},    {ot_ATop, 10, 2},    {ot_ATop, -1, 2}, {ot_ABottom, 10, 1},
+        {ot_ABottom, 20, 2}, {ot_ABottom, -1, 2}, {ot_BTop, 20, 1}, {ot_BBottom, -1, 2},
     };
     for (const Case& c : cases) {
         const bool onX = c.orient == ot_ATop || c.orient == ot_ABottom;

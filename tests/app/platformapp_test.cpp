@@ -32,7 +32,8 @@ TEST(LogMouseSink, OneLinePerAction) {
         {Move | Absolute | LeftDown, 10, 20, "mouse move 10 20; mouse left down"},
         {0x40, 0, 0, "mouse flags 0x40"},
     };
-    for (const Case& c : cases) EXPECT_EQ(LogMouseSink::Format(c.flags, c.dx, c.dy), c.text);
+    for (const Case& c : cases)
+        EXPECT_EQ(LogMouseSink::Format(c.flags, c.dx, c.dy), c.text);
 }
 
 TEST(LogMouseSink, ReleaseAllLetsGoOfHeldButtons) {
@@ -83,7 +84,8 @@ TEST(MouseSinkChoice, ExplicitAndFallback) {
         EXPECT_TRUE(warn);
         EXPECT_NE(msg.find("/dev/uinput"), std::string::npos) << msg;
         EXPECT_NE(msg.find("DISPLAY is not set"), std::string::npos) << msg;
-        EXPECT_EQ(CreateMouseSink("uinput", msg, warn), nullptr) << "an explicit choice is not replaced";
+        EXPECT_EQ(CreateMouseSink("uinput", msg, warn), nullptr)
+            << "an explicit choice is not replaced";
         EXPECT_NE(msg.find("uinput unavailable"), std::string::npos) << msg;
     }
     EXPECT_EQ(CreateMouseSink("xtest", msg, warn), nullptr);

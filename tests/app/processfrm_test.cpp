@@ -24,7 +24,8 @@ TEST_F(FormFixture, TapMovesToTheFingerAndClicks) {
     }
     EXPECT_EQ(sink.Count(mouseflags::LeftDown), 1);
     EXPECT_EQ(sink.Count(mouseflags::LeftUp), 1);
-    EXPECT_EQ(sink.Acts.back().flags, mouseflags::LeftUp) << "lifting the finger releases the button";
+    EXPECT_EQ(sink.Acts.back().flags, mouseflags::LeftUp)
+        << "lifting the finger releases the button";
 }
 
 }  // namespace
@@ -60,19 +61,22 @@ TEST_F(FormFixture, DragGivesMonotoneMovesAndLiftReleases) {
 // one lifts, the remaining lower finger is not followed (no jump to it, button released).
 TEST_F(FormFixture, TwoFingersFollowTheUpperOne) {
     StartWithSettings(TestSettings());
-    ASSERT_NE(form->NX7_CalibrateXY.GetOrient(), ot_Unknown) << "the stored calibration is complete";
+    ASSERT_NE(form->NX7_CalibrateXY.GetOrient(), ot_Unknown)
+        << "the stored calibration is complete";
     Feed(3000);
     const sim::TFinger upper = Finger(0.3f, 0.25f), lower = Finger(0.7f, 0.8f);
     Feed(300, {upper});
     Feed(300, {upper, lower});
     const size_t before = sink.Moves().size();
     ASSERT_GT(before, 0u);
-    for (const MouseAct& m : sink.Moves()) EXPECT_NEAR(m.dy, 0.25 * 65535, kTolerance);
+    for (const MouseAct& m : sink.Moves())
+        EXPECT_NEAR(m.dy, 0.25 * 65535, kTolerance);
     EXPECT_EQ(form->GetTwoPeakState(), 3);
 
     Feed(500, {lower});  // the upper finger lifts
     EXPECT_EQ(form->GetTwoPeakState(), 2);
-    for (const MouseAct& m : sink.Moves()) EXPECT_LT(m.dy, 0.5 * 65535) << "never follows the lower finger";
+    for (const MouseAct& m : sink.Moves())
+        EXPECT_LT(m.dy, 0.5 * 65535) << "never follows the lower finger";
     EXPECT_EQ(sink.Acts.back().flags, mouseflags::LeftUp);
     Feed(300);
     EXPECT_EQ(form->GetTwoPeakState(), 0);
@@ -119,9 +123,12 @@ TEST_F(FormFixture, NoFramesGiveLossResetsShownAsDiagnostics) {
     logs.clear();
     loop.Advance(16000);
     int losses = 0;
-    for (const std::string& l : logs) losses += l.rfind("AutoResetLoss ", 0) == 0;
+    for (const std::string& l : logs)
+        losses += l.rfind("AutoResetLoss ", 0) == 0;
     EXPECT_GE(losses, 2);
-    EXPECT_EQ(form->GetCaption().rfind("AutoResetLoss ", 0) == 0 || form->GetCaption().rfind("Comms ", 0) == 0, true);
+    EXPECT_EQ(form->GetCaption().rfind("AutoResetLoss ", 0) == 0 ||
+                  form->GetCaption().rfind("Comms ", 0) == 0,
+              true);
     EXPECT_EQ(form->GetCaption(), logs.back());
     EXPECT_EQ(form->GetCaption(), logs.back().substr(0, logs.back().find(' ')) + " " +
                                       std::to_string(form->GetEventCount()));
@@ -214,7 +221,8 @@ TEST_F(FormFixture, BadSettingsFilesKeepValuesAndAreRewrittenWhole) {
     Case cases[] = {
         {"binary garbage", std::string("\x00\xff\x13garbage\x01\x02[[[=\n\x00", 18), true, false},
         {"empty", "", true, false},
-        {"cut in the middle of a line", good.substr(0, good.find("PressTypeInt1=4") + 11), false, true},
+        {"cut in the middle of a line", good.substr(0, good.find("PressTypeInt1=4") + 11), false,
+         true},
         {"section header never closed", "[Output\r\nEnabledBoo1=1\r\n", true, false},
     };
     for (const Case& c : cases) {
@@ -225,7 +233,8 @@ TEST_F(FormFixture, BadSettingsFilesKeepValuesAndAreRewrittenWhole) {
         sink.Acts.clear();
         StartWithSettings(c.text);
         bool said = false;
-        for (const std::string& l : logs) said |= l.find("holds no settings") != std::string::npos;
+        for (const std::string& l : logs)
+            said |= l.find("holds no settings") != std::string::npos;
         EXPECT_EQ(said, c.reported);
         MemIniFile ini(dir.File("ZT7.INI"));
         EXPECT_EQ(ini.ReadString("General", "Product", ""), "Tactilo");
@@ -240,11 +249,13 @@ TEST_F(FormFixture, UnwritableSettingsAreReportedAndLeftIntact) {
     WriteWholeFile(dir.File("ZT7.INI"), original);
     // Root ignores folder permissions; a directory where the temporary file goes blocks it too.
     std::filesystem::create_directory(dir.File("ZT7.INI.tmp"));
-    std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::owner_exec);
     Start();
     EXPECT_FALSE(form->GetLastSaveOk());
     bool said = false;
-    for (const std::string& l : logs) said |= l.find("cannot write settings file") != std::string::npos;
+    for (const std::string& l : logs)
+        said |= l.find("cannot write settings file") != std::string::npos;
     EXPECT_TRUE(said);
     EXPECT_EQ(ReadWholeFile(dir.File("ZT7.INI")), original);
     // The running values came from the file all the same.
@@ -263,7 +274,8 @@ TEST_F(FormFixture, RecordedSessionReplaysToTheSameMouseActions) {
     Feed(3000);
     Feed(200, {Finger(0.3f, 0.6f)});
     Feed(400);
-    for (int i = 0; i < 60; ++i) Feed(10, {Finger(0.2f + 0.01f * i, 0.4f)});
+    for (int i = 0; i < 60; ++i)
+        Feed(10, {Finger(0.2f + 0.01f * i, 0.4f)});
     Feed(400);
     Command(form->NX7_StatusXY.GetLogStopVar());
     ASSERT_EQ(form->NX7_LoggerXY.GetMode(), lmt_Idle);

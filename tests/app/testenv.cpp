@@ -135,9 +135,11 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector
         if (out >= 0) dup2(out, 1);
         if (err >= 0) dup2(err, 2);
         if (in >= 0) dup2(in, 0);
-        for (const std::string& e : env) putenv(strdup(e.c_str()));
+        for (const std::string& e : env)
+            putenv(strdup(e.c_str()));
         std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         execv(args[0], args.data());
         _exit(127);

@@ -28,8 +28,7 @@ struct AutoResetFixture : ::testing::Test {
         MainLoop::SetCurrent(nullptr);
     }
     // One second of virtual time; frame() runs every 100 ms within it when given.
-    template <class F>
-    void Second(F frame) {
+    template <class F> void Second(F frame) {
         for (int i = 0; i < 10; ++i) {
             frame();
             loop.Advance(100);
@@ -43,17 +42,20 @@ struct AutoResetFixture : ::testing::Test {
 };
 
 TEST_F(AutoResetFixture, NoFramesGivesLossResetEveryFifthPoll) {
-    for (int i = 0; i < 20; ++i) Second();
+    for (int i = 0; i < 20; ++i)
+        Second();
     EXPECT_EQ(loss, (std::vector<int>{5, 10, 15, 20}));
     EXPECT_TRUE(quick.empty());
     EXPECT_TRUE(skew.empty());
 }
 
 TEST_F(AutoResetFixture, FramesEvery100msNeverLoss) {
-    for (int i = 0; i < 30; ++i) Second([&] { r->Input(this, 64, 0, 0); });
+    for (int i = 0; i < 30; ++i)
+        Second([&] { r->Input(this, 64, 0, 0); });
     EXPECT_TRUE(loss.empty());
     // A frame of length 0 is a reset, not a frame: it does not feed the loss timer.
-    for (int i = 0; i < 5; ++i) Second([&] { r->Input(this, 0, 0, 0); });
+    for (int i = 0; i < 5; ++i)
+        Second([&] { r->Input(this, 0, 0, 0); });
     // The last frame came just before poll 30: more than 4000 ms have gathered at poll 34.
     EXPECT_EQ(loss, (std::vector<int>{34}));
 }
@@ -62,21 +64,25 @@ TEST_F(AutoResetFixture, RestingFingerPostponesQuickResetByHoldPeriod) {
     r->SetQuickPeriod(60000);
     r->SetHoldPeriod(10000);
     r->SetThreshold(100);
-    for (int i = 0; i < 150; ++i) Second([&] { r->Input(this, 64, 500, 500); });
+    for (int i = 0; i < 150; ++i)
+        Second([&] { r->Input(this, 64, 500, 500); });
     EXPECT_EQ(quick, (std::vector<int>{71, 142}));
 }
 
 TEST_F(AutoResetFixture, UntouchedQuickAndSlowResetsAtTheirPeriods) {
     r->SetQuickPeriod(60000);
     r->SetSlowPeriod(120000);
-    for (int i = 0; i < 182; ++i) Second([&] { r->Input(this, 64, 0, 0); });
+    for (int i = 0; i < 182; ++i)
+        Second([&] { r->Input(this, 64, 0, 0); });
     // The slow reset at 121 also restarts the quick timer, so the next quick one is 61 later.
     EXPECT_EQ(quick, (std::vector<int>{61, 182}));
     EXPECT_EQ(slow, (std::vector<int>{121}));
 }
 
 TEST_F(AutoResetFixture, HoldPeriodClampedAtPoll) {
-    struct Case { long set, expect; } cases[] = {{100, 1000}, {60000, 30000}, {5000, 5000}};
+    struct Case {
+        long set, expect;
+    } cases[] = {{100, 1000}, {60000, 30000}, {5000, 5000}};
     for (const Case& c : cases) {
         r->SetHoldPeriod(c.set);
         EXPECT_EQ(r->GetHoldPeriod(), c.set) << "clamped only by the poll";
@@ -87,23 +93,28 @@ TEST_F(AutoResetFixture, HoldPeriodClampedAtPoll) {
 
 TEST_F(AutoResetFixture, OneAxisAloneGivesOneSkewResetAndRestartsTimers) {
     r->SetThreshold(10);
-    for (int i = 0; i < 6; ++i) Second([&] { r->Input(this, 64, 50, 5); });
+    for (int i = 0; i < 6; ++i)
+        Second([&] { r->Input(this, 64, 50, 5); });
     // Alone for 3 polls exceeds 2000 ms; the timers restart, so again 3 polls later.
     EXPECT_EQ(skew, (std::vector<int>{3, 6}));
     skew.clear();
-    for (int i = 0; i < 3; ++i) Second([&] { r->Input(this, 64, 5, 50); });
+    for (int i = 0; i < 3; ++i)
+        Second([&] { r->Input(this, 64, 5, 50); });
     EXPECT_EQ(skew, (std::vector<int>{9}));
     skew.clear();
-    for (int i = 0; i < 5; ++i) Second([&] { r->Input(this, 64, 50, 50); });
+    for (int i = 0; i < 5; ++i)
+        Second([&] { r->Input(this, 64, 50, 50); });
     EXPECT_TRUE(skew.empty()) << "both axes touched is no skew";
 }
 
 TEST_F(AutoResetFixture, ResetClearsQuickTimerAndOverFlagsButNotLoss) {
     r->SetQuickPeriod(5000);
-    for (int i = 0; i < 4; ++i) Second([&] { r->Input(this, 64, 50, 5); });
+    for (int i = 0; i < 4; ++i)
+        Second([&] { r->Input(this, 64, 50, 5); });
     ASSERT_EQ(skew, (std::vector<int>{3}));
     r->Input(this, 0, 0, 0);  // the reset signal: quick timer, alone timers and flags cleared
-    for (int i = 0; i < 6; ++i) Second();
+    for (int i = 0; i < 6; ++i)
+        Second();
     EXPECT_EQ(skew, (std::vector<int>{3})) << "over flags were cleared";
     EXPECT_EQ(quick, (std::vector<int>{10})) << "quick timer restarted at the reset";
     EXPECT_EQ(loss, (std::vector<int>{8})) << "loss timer kept running from the last frame";
@@ -118,7 +129,8 @@ TEST_F(AutoResetFixture, SlowResetClearsStateOnlyWhenAssigned) {
         r->SetQuickPeriod(100000);
         r->SetThreshold(10);
         if (!assigned) r->OnSlowReset = nullptr;
-        for (int i = 0; i < 3; ++i) Second([&] { r->Input(this, 64, 50, 5); });
+        for (int i = 0; i < 3; ++i)
+            Second([&] { r->Input(this, 64, 50, 5); });
         // Touched, so the slow reset waits until its timer passes 2000 ms: poll 3. When assigned
         // it resets first, which also clears the X-alone timer that would give a skew at poll 3.
         if (assigned) {

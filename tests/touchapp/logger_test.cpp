@@ -16,13 +16,15 @@ struct Frame {
 
 std::vector<uint8_t> Bytes(int n, uint8_t seed) {
     std::vector<uint8_t> v(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) v[static_cast<size_t>(i)] = static_cast<uint8_t>(seed + i);
+    for (int i = 0; i < n; ++i)
+        v[static_cast<size_t>(i)] = static_cast<uint8_t>(seed + i);
     return v;
 }
 
 std::string Record(uint32_t t, const std::vector<uint8_t>& data) {
     std::string r;
-    for (int i = 0; i < 4; ++i) r += static_cast<char>((t >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        r += static_cast<char>((t >> (8 * i)) & 0xFF);
     r += static_cast<char>(data.size());
     r.append(data.begin(), data.end());
     return r;
@@ -159,7 +161,9 @@ TEST_F(LoggerFixture, MissingOrUnwritableFileStaysIdle) {
 }
 
 TEST_F(LoggerFixture, LengthLimitClampedAndClosesWhenBelowWritten) {
-    struct Case { int set, expect; } cases[] = {{10, 1000}, {5000000, 1000000}, {4321, 4321}};
+    struct Case {
+        int set, expect;
+    } cases[] = {{10, 1000}, {5000000, 1000000}, {4321, 4321}};
     for (const Case& c : cases) {
         log->SetFileLengthLimit(c.set);
         EXPECT_EQ(log->GetFileLengthLimit(), c.expect) << c.set;
@@ -167,7 +171,8 @@ TEST_F(LoggerFixture, LengthLimitClampedAndClosesWhenBelowWritten) {
     log->SetFileLengthLimit(1000000);
     log->DoRecord();
     auto f = Bytes(100, 0);
-    for (int i = 0; i < 15; ++i) log->Input(this, 100, f.data());
+    for (int i = 0; i < 15; ++i)
+        log->Input(this, 100, f.data());
     ASSERT_EQ(log->GetFileLength(), 1575);
     log->SetFileLengthLimit(1200);
     EXPECT_EQ(log->GetMode(), lmt_Idle);

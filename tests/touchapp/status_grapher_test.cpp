@@ -110,8 +110,10 @@ struct GrapherFixture : MasterFixture {
             lastCount = n;
         };
         Activate();
-        for (int i = 0; i < 66; ++i) g0.GetDiffVar()->SetValueFloatXA(i, -1.0f);
-        for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<float>(i) + 0.5f;
+        for (int i = 0; i < 66; ++i)
+            g0.GetDiffVar()->SetValueFloatXA(i, -1.0f);
+        for (size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<float>(i) + 0.5f;
     }
 };
 
@@ -136,7 +138,8 @@ TEST_F(GrapherFixture, WithPanelPublishesArrayThenLength) {
     g0.Input(this, 40, data.data());
     EXPECT_EQ(g0.GetLengthVar()->GetValueInt(), 40);
     EXPECT_EQ(g0.GetDiffVar()->GetValueFloatA(39), 39.5f);
-    EXPECT_EQ(g0.GetDiffVar()->GetValueFloatA(40), -1.0f) << "elements past the count keep old values";
+    EXPECT_EQ(g0.GetDiffVar()->GetValueFloatA(40), -1.0f)
+        << "elements past the count keep old values";
 
     g0.Input(this, 70, data.data());
     EXPECT_EQ(g0.GetLengthVar()->GetValueInt(), 70);

@@ -29,33 +29,39 @@ std::string PortName(TCommType port) {
 // What each diagnostic of the form means, for the log.
 std::string Explain(const std::string& caption) {
     const std::string kind = caption.substr(0, caption.find(' '));
-    if (kind == "Comms") return caption + " (the link opened, closed or changed state: processing restarts)";
+    if (kind == "Comms")
+        return caption + " (the link opened, closed or changed state: processing restarts)";
     if (kind == "AutoResetLoss") return caption + " (no scans for over 4 s: the link is reset)";
     if (kind == "AutoResetQuick") return caption + " (periodic check)";
-    if (kind == "AutoResetSkew") return caption + " (one axis touched without the other for over 2 s)";
+    if (kind == "AutoResetSkew")
+        return caption + " (one axis touched without the other for over 2 s)";
     return caption;
 }
 
 std::string StatusLine(TNX7_ProcessForm& form) {
     TNX7_CommsB& link = form.NX7_CommsAXY;
     char buf[512];
-    std::snprintf(buf, sizeof buf,
-                  "link %s %s%s, %d scans/s, frame %d bytes | touch level %.0f, press level %.0f%s | "
-                  "frames %llu, mouse actions %llu | resets %d%s%s",
-                  PortName(link.GetPort()).c_str(), link.GetDevOpen() ? "open" : "closed",
-                  link.GetValid() ? " and receiving" : "", link.GetRate(), link.GetLength(),
-                  static_cast<double>(form.NX7_AutoThresholdXY.GetTouchThreshold()),
-                  static_cast<double>(form.NX7_AutoThresholdXY.GetPressThreshold()),
-                  form.NX7_OutputXY.GetEnabled1() ? "" : " (mouse output off)",
-                  static_cast<unsigned long long>(form.GetFrameCount()),
-                  static_cast<unsigned long long>(form.GetMouseCount()), form.GetEventCount(),
-                  form.GetCaption().empty() ? "" : ", last ", form.GetCaption().c_str());
+    std::snprintf(
+        buf, sizeof buf,
+        "link %s %s%s, %d scans/s, frame %d bytes | touch level %.0f, press level %.0f%s | "
+        "frames %llu, mouse actions %llu | resets %d%s%s",
+        PortName(link.GetPort()).c_str(),
+        (link.GetDevOpen() || link.GetValid()) ? "open" : "closed",
+        link.GetValid() ? " and receiving" : "", link.GetRate(), link.GetLength(),
+        static_cast<double>(form.NX7_AutoThresholdXY.GetTouchThreshold()),
+        static_cast<double>(form.NX7_AutoThresholdXY.GetPressThreshold()),
+        form.NX7_OutputXY.GetEnabled1() ? "" : " (mouse output off)",
+        static_cast<unsigned long long>(form.GetFrameCount()),
+        static_cast<unsigned long long>(form.GetMouseCount()), form.GetEventCount(),
+        form.GetCaption().empty() ? "" : ", last ", form.GetCaption().c_str());
     return buf;
 }
 
 }  // namespace
 
-std::string DriverVersion() { return "ZT7_DRIVER ZT7.0.0.92"; }
+std::string DriverVersion() {
+    return "ZT7_DRIVER ZT7.0.0.92";
+}
 
 std::string DriverUsage() {
     return "Usage: ZT7_DRIVER [options]\n"
@@ -69,11 +75,13 @@ std::string DriverUsage() {
            "                   auto: uinput when /dev/uinput is writable, else xtest when DISPLAY\n"
            "                   is set, else log; log prints one line per action on stdout\n"
            "  --verbose, --foreground\n"
-           "                   print the link state, scan rate, touch levels and resets every second\n"
+           "                   print the link state, scan rate, touch levels and resets every "
+           "second\n"
            "  --help           show this text\n"
            "  --version        show the version\n"
            "\n"
-           "Messages go to stderr. Serial port COMn is /dev/ttyS<n-1> unless ZT7_COM<n> names another\n"
+           "Messages go to stderr. Serial port COMn is /dev/ttyS<n-1> unless ZT7_COM<n> names "
+           "another\n"
            "device; ZT7_SHM_NAMESPACE keeps a separate set of shared variables (tests).\n";
 }
 
@@ -160,12 +168,16 @@ int RunDriver(const TDriverOptions& options, const std::string& executablePath) 
     if (!signals.Start(loop, [&](int signo) {
             if (signalled) return;
             signalled = true;
-            LogLine(std::string("received ") + (signo == 15 ? "SIGTERM" : signo == 2 ? "SIGINT" : "SIGHUP") +
+            LogLine(std::string("received ") +
+                    (signo == 15  ? "SIGTERM"
+                     : signo == 2 ? "SIGINT"
+                                  : "SIGHUP") +
                     ", shutting down");
             if (formPtr) formPtr->ShutDown();
             loop.Quit(0);
         }))
-        LogLine("warning: cannot watch SIGTERM/SIGINT; they end the driver without a clean shut-down");
+        LogLine(
+            "warning: cannot watch SIGTERM/SIGINT; they end the driver without a clean shut-down");
 
     std::string message;
     bool warning = false;
@@ -206,7 +218,9 @@ int RunDriver(const TDriverOptions& options, const std::string& executablePath) 
             loop.Quit(0);
         };
 
-        LogLine("settings in " + form.GetSettingsPath() + (options.Verbose ? "" : " (use --verbose for status)"));
+        LogLine("settings in " + form.GetSettingsPath() +
+                (options.Directory.empty() ? " (choose another folder with --dir)" : "") +
+                (options.Verbose ? "" : "; --verbose shows the link and touch status"));
         int statusTimer = 0;
         if (options.Verbose)
             statusTimer = loop.AddTimer(static_cast<uint32_t>(options.StatusIntervalMs),

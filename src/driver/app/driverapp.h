@@ -6,9 +6,9 @@
 #include <vector>
 
 struct TDriverOptions {
-    std::string Directory;      // --dir; empty: the executable's folder
-    std::string Mouse = "auto"; // --mouse
-    bool Verbose = false;       // --verbose / --foreground
+    std::string Directory;       // --dir; empty: the executable's folder
+    std::string Mouse = "auto";  // --mouse
+    bool Verbose = false;        // --verbose / --foreground
     bool Help = false;
     bool Version = false;
     int StatusIntervalMs = 1000;

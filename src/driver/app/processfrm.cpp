@@ -48,8 +48,10 @@ void EraseSection(MemIniFile& file, const std::string& section) {
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::string trimmed = line;
-        while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t')) trimmed.erase(0, 1);
-        while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) trimmed.pop_back();
+        while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t'))
+            trimmed.erase(0, 1);
+        while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t'))
+            trimmed.pop_back();
         if (trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']')
             skipping = Lower(trimmed.substr(1, trimmed.size() - 2)) == want;
         if (!skipping) out += line + "\r\n";
@@ -66,12 +68,10 @@ std::string WithSlash(std::string dir) {
 }  // namespace
 
 TNX7_ProcessForm::TNX7_ProcessForm(const TProcessFormConfig& config)
-    : NX7_AutoResetXY(config.Loop),
-      NX7_LoggerXY(config.Loop),
+    : NX7_AutoResetXY(config.Loop), NX7_LoggerXY(config.Loop),
       NX7_CommsAXY(config.Loop, config.HidBackend, config.StartUsbThread),
       FLoop(config.Loop ? config.Loop : &MainLoop::Current()),
-      FDirectory(WithSlash(config.Directory)),
-      FExecutablePath(config.ExecutablePath),
+      FDirectory(WithSlash(config.Directory)), FExecutablePath(config.ExecutablePath),
       FShutDownWaitMs(config.ShutDownWaitMs) {
     // 1. The form's working values.
     ShareManager.GetShareManBase()->SetLoop(FLoop);
@@ -171,9 +171,12 @@ TNX7_ProcessForm::~TNX7_ProcessForm() {
 }
 
 void TNX7_ProcessForm::BindEvents() {
-    using namespace std::placeholders;
-    NX7_CommsAXY.OnRawData = [this](void* s, int n, const uint8_t* d) { NX7_CommsAXYRawData(s, n, d); };
-    NX7_LoggerXY.OnOutput = [this](void* s, int n, const uint8_t* d) { NX7_LoggerXYOutput(s, n, d); };
+    NX7_CommsAXY.OnRawData = [this](void* s, int n, const uint8_t* d) {
+        NX7_CommsAXYRawData(s, n, d);
+    };
+    NX7_LoggerXY.OnOutput = [this](void* s, int n, const uint8_t* d) {
+        NX7_LoggerXYOutput(s, n, d);
+    };
     NX7_PacketSplitterBXY.OnRawX = [this](void* s, int n, const uint8_t* d) {
         NX7_PacketSplitterBXYRawX(s, n, d);
     };
@@ -194,14 +197,22 @@ void TNX7_ProcessForm::BindEvents() {
         NX7_GrapherX.Input(this, n, d);
         NX7_TimeSpreadX.Input(this, n, d);
     };
-    NX7_TimeSpreadX.OnOutput = [this](void*, int n, const float* d) { NX7_SpreadX.Input(this, n, d); };
+    NX7_TimeSpreadX.OnOutput = [this](void*, int n, const float* d) {
+        NX7_SpreadX.Input(this, n, d);
+    };
     NX7_SpreadX.OnOutput = [this](void*, int n, const float* d) { NX7_DeslopeX.Input(this, n, d); };
-    NX7_DeslopeX.OnOutput = [this](void*, int n, const float* d) { NX7_ConvolveExpX.Input(this, n, d); };
+    NX7_DeslopeX.OnOutput = [this](void*, int n, const float* d) {
+        NX7_ConvolveExpX.Input(this, n, d);
+    };
     NX7_ConvolveExpX.OnOutput = [this](void*, int n, const float* d) {
         NX7_EdgeSensitizeX.Input(this, n, d);
     };
-    NX7_EdgeSensitizeX.OnOutput = [this](void*, int n, const float* d) { NX7_NormaliseX.Input(this, n, d); };
-    NX7_NormaliseX.OnOutput = [this](void*, int n, const float* d) { NX7_ProcDualPeakX.Input(this, n, d); };
+    NX7_EdgeSensitizeX.OnOutput = [this](void*, int n, const float* d) {
+        NX7_NormaliseX.Input(this, n, d);
+    };
+    NX7_NormaliseX.OnOutput = [this](void*, int n, const float* d) {
+        NX7_ProcDualPeakX.Input(this, n, d);
+    };
     NX7_ProcDualPeakX.OnOutput = nullptr;
     NX7_GrapherX.OnOutput = nullptr;
 
@@ -213,33 +224,39 @@ void TNX7_ProcessForm::BindEvents() {
         NX7_GrapherY.Input(this, n, d);
         NX7_TimeSpreadY.Input(this, n, d);
     };
-    NX7_TimeSpreadY.OnOutput = [this](void*, int n, const float* d) { NX7_SpreadY.Input(this, n, d); };
+    NX7_TimeSpreadY.OnOutput = [this](void*, int n, const float* d) {
+        NX7_SpreadY.Input(this, n, d);
+    };
     NX7_SpreadY.OnOutput = [this](void*, int n, const float* d) { NX7_DeslopeY.Input(this, n, d); };
-    NX7_DeslopeY.OnOutput = [this](void*, int n, const float* d) { NX7_ConvolveExpY.Input(this, n, d); };
+    NX7_DeslopeY.OnOutput = [this](void*, int n, const float* d) {
+        NX7_ConvolveExpY.Input(this, n, d);
+    };
     NX7_ConvolveExpY.OnOutput = [this](void*, int n, const float* d) {
         NX7_EdgeSensitizeY.Input(this, n, d);
     };
-    NX7_EdgeSensitizeY.OnOutput = [this](void*, int n, const float* d) { NX7_NormaliseY.Input(this, n, d); };
-    NX7_NormaliseY.OnOutput = [this](void*, int n, const float* d) { NX7_ProcDualPeakY.Input(this, n, d); };
+    NX7_EdgeSensitizeY.OnOutput = [this](void*, int n, const float* d) {
+        NX7_NormaliseY.Input(this, n, d);
+    };
+    NX7_NormaliseY.OnOutput = [this](void*, int n, const float* d) {
+        NX7_ProcDualPeakY.Input(this, n, d);
+    };
     NX7_ProcDualPeakY.OnOutput = nullptr;
     NX7_GrapherY.OnOutput = nullptr;
 
     NX7_SanityCheckX.OnReset = [this](void*) { NX7_CommsAXY.Reset(this); };
     NX7_SanityCheckY.OnReset = [this](void*) { NX7_CommsAXY.Reset(this); };
 
-    NX7_DampedXY.OnOutput = [this](void* s, float x, float y, float mx, float my, float tt, float pt) {
-        NX7_DampedXYOutput(s, x, y, mx, my, tt, pt);
-    };
-    NX7_DampingXY.OnOutput = [this](void* s, float x, float y, float mx, float my, float tt, float pt) {
-        NX7_DampingXYOutput(s, x, y, mx, my, tt, pt);
-    };
-    NX7_CalibrateXY.OnOutput = [this](void* s, float x, float y, float mx, float my, float tt, float pt) {
-        NX7_CalibrateXYOutput(s, x, y, mx, my, tt, pt);
-    };
+    NX7_DampedXY.OnOutput = [this](void* s, float x, float y, float mx, float my, float tt,
+                                   float pt) { NX7_DampedXYOutput(s, x, y, mx, my, tt, pt); };
+    NX7_DampingXY.OnOutput = [this](void* s, float x, float y, float mx, float my, float tt,
+                                    float pt) { NX7_DampingXYOutput(s, x, y, mx, my, tt, pt); };
+    NX7_CalibrateXY.OnOutput = [this](void* s, float x, float y, float mx, float my, float tt,
+                                      float pt) { NX7_CalibrateXYOutput(s, x, y, mx, my, tt, pt); };
     NX7_EdgeStretchXY.OnOutput = [this](void* s, float x, float y, float m, float tt, float pt) {
         NX7_EdgeStretchXYOutput(s, x, y, m, tt, pt);
     };
-    NX7_OutputXY.OnMouseSend = [this](void* s, TWinVersionType v, uint32_t f, int32_t dx, int32_t dy,
+    NX7_OutputXY.OnMouseSend = [this](void* s, TWinVersionType v, uint32_t f, int32_t dx,
+                                      int32_t dy,
                                       uint32_t t) { NX7_OutputXYMouseSend(s, v, f, dx, dy, t); };
 
     NX7_StatusXY.OnSave = [this](void* s) { NX7_StatusXYSave(s); };
@@ -319,13 +336,14 @@ void TNX7_ProcessForm::NX7_PacketSplitterBXYRaw(void*, int theLength, const uint
         a.Angle2 = p.GetPeakAngle2();
         return a;
     };
-    const TFusedReport r = FusePeaks(peaks(X), peaks(Y), NX7_CalibrateXY.GetOrient(), TT,
-                                     FTwoPeakState, FMidPoint);
+    const TFusedReport r =
+        FusePeaks(peaks(X), peaks(Y), NX7_CalibrateXY.GetOrient(), TT, FTwoPeakState, FMidPoint);
     NX7_DampedXY.Input(r.X, r.Y, r.MX, r.MY, TT, PT);
 }
 
-TFusedReport TNX7_ProcessForm::FusePeaks(const TAxisPeaks& X, const TAxisPeaks& Y, OrientType orient,
-                                         float TT, uint8_t& state, float& midPoint) {
+TFusedReport TNX7_ProcessForm::FusePeaks(const TAxisPeaks& X, const TAxisPeaks& Y,
+                                         OrientType orient, float TT, uint8_t& state,
+                                         float& midPoint) {
     TFusedReport r;
     r.X = X.Angle1;
     r.Y = Y.Angle1;
@@ -377,8 +395,12 @@ TFusedReport TNX7_ProcessForm::FusePeaks(const TAxisPeaks& X, const TAxisPeaks& 
     } else {
         switch (state) {
         case 0:
-        case 1: next = 1; break;
-        case 2: next = 2; break;
+        case 1:
+            next = 1;
+            break;
+        case 2:
+            next = 2;
+            break;
         default:
             // One of two fingers lifted: keep following only one on the followed side.
             if (ascending)
@@ -397,7 +419,6 @@ TFusedReport TNX7_ProcessForm::FusePeaks(const TAxisPeaks& X, const TAxisPeaks& 
     }
     r.Count = count;
     return r;
-
 }
 
 void TNX7_ProcessForm::NX7_DampedXYOutput(void*, float theX, float theY, float theMX, float theMY,
@@ -410,8 +431,8 @@ void TNX7_ProcessForm::NX7_DampingXYOutput(void*, float theX, float theY, float 
     NX7_CalibrateXY.Input(this, ToUnitRange(theX), ToUnitRange(theY), theMX, theMY, theMTT, theMPT);
 }
 
-void TNX7_ProcessForm::NX7_CalibrateXYOutput(void*, float theX, float theY, float theMX, float theMY,
-                                             float theMTT, float theMPT) {
+void TNX7_ProcessForm::NX7_CalibrateXYOutput(void*, float theX, float theY, float theMX,
+                                             float theMY, float theMTT, float theMPT) {
     const float M = theMX < theMY ? theMX : theMY;
     NX7_EdgeStretchXY.Input(this, theX, theY, M, theMTT, theMPT);
 }
@@ -424,23 +445,29 @@ void TNX7_ProcessForm::NX7_EdgeStretchXYOutput(void*, float theX, float theY, fl
                        FElapsedTime / 1000);
 }
 
-void TNX7_ProcessForm::NX7_OutputXYMouseSend(void*, TWinVersionType, uint32_t theFlags, int32_t theDx,
-                                             int32_t theDy, uint32_t) {
+void TNX7_ProcessForm::NX7_OutputXYMouseSend(void*, TWinVersionType, uint32_t theFlags,
+                                             int32_t theDx, int32_t theDy, uint32_t) {
     ++FMouseCount;
     if (FMouse) FMouse->Send(theFlags, theDx, theDy);
 }
 
 // ---- status commands -------------------------------------------------------------------------
 
-void TNX7_ProcessForm::NX7_StatusXYSave(void*) { SaveSettings(); }
-void TNX7_ProcessForm::NX7_StatusXYLoad(void*) { LoadSettings(); }
+void TNX7_ProcessForm::NX7_StatusXYSave(void*) {
+    SaveSettings();
+}
+void TNX7_ProcessForm::NX7_StatusXYLoad(void*) {
+    LoadSettings();
+}
 
 void TNX7_ProcessForm::NX7_StatusXYTerminate(void*) {
     ShutDown();
     if (OnTerminateRequest) OnTerminateRequest();
 }
 
-void TNX7_ProcessForm::NX7_StatusXYReset(void*) { NX7_PacketSplitterBXY.Reset(this); }
+void TNX7_ProcessForm::NX7_StatusXYReset(void*) {
+    NX7_PacketSplitterBXY.Reset(this);
+}
 
 void TNX7_ProcessForm::NX7_StatusXYLogRecord(void*) {
     NX7_LoggerXY.DoRecord();
@@ -466,8 +493,12 @@ void TNX7_ProcessForm::NX7_AutoResetXYLossReset(void*) {
     ShowEvent("AutoResetLoss");
     NX7_CommsAXY.Reset(this);
 }
-void TNX7_ProcessForm::NX7_AutoResetXYQuickReset(void*) { ShowEvent("AutoResetQuick"); }
-void TNX7_ProcessForm::NX7_AutoResetXYSkewReset(void*) { ShowEvent("AutoResetSkew"); }
+void TNX7_ProcessForm::NX7_AutoResetXYQuickReset(void*) {
+    ShowEvent("AutoResetQuick");
+}
+void TNX7_ProcessForm::NX7_AutoResetXYSkewReset(void*) {
+    ShowEvent("AutoResetSkew");
+}
 void TNX7_ProcessForm::NX7_AutoResetXYSlowReset(void*) {}
 
 // ---- lifecycle -------------------------------------------------------------------------------
@@ -543,7 +574,8 @@ void TNX7_ProcessForm::SaveSettings() {
     } catch (const std::exception&) {
     }
     try {
-        for (const GeneralKey& k : kGeneral) file.WriteString("General", k.key, k.value);
+        for (const GeneralKey& k : kGeneral)
+            file.WriteString("General", k.key, k.value);
     } catch (const std::exception&) {
     }
     try {
@@ -551,7 +583,9 @@ void TNX7_ProcessForm::SaveSettings() {
     } catch (const std::exception&) {
     }
     const bool ok = file.UpdateFile(FSettingsPath);
-    if (!ok && FLastSaveOk) Log("cannot write settings file " + FSettingsPath + " (read-only folder or disk full?)");
+    if (!ok && FLastSaveOk)
+        Log("cannot write settings file " + FSettingsPath +
+            " (read-only folder or disk full?); settings stay unsaved until it can be written");
     FLastSaveOk = ok;
     TakeSnapshot();
 }
@@ -592,6 +626,8 @@ void TNX7_ProcessForm::ForceCursorVisible() {
 }
 
 void TNX7_ProcessForm::RestoreCursor() {
-    while (FCursorBalance > 0) --FCursorBalance;
-    while (FCursorBalance < 0) ++FCursorBalance;
+    while (FCursorBalance > 0)
+        --FCursorBalance;
+    while (FCursorBalance < 0)
+        ++FCursorBalance;
 }

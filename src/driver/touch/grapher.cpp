@@ -19,7 +19,8 @@ void TNX7_Grapher::SetChannel(int n) {
 void TNX7_Grapher::Input(void*, int count, const float* values) {
     if (count > 0 && values && FLength->GetSlaveCount() >= 1) {
         const int n = std::min(count, DiffCount);
-        for (int i = 0; i < n; ++i) FDiff->SetValueFloatXA(i, values[i]);
+        for (int i = 0; i < n; ++i)
+            FDiff->SetValueFloatXA(i, values[i]);
         // The length goes last and posts the change, so the panel reads complete data.
         FLength->SetValueInt(count);
     }
