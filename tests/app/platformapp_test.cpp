@@ -117,6 +117,7 @@ TEST(SingleInstance, FallsBackToTmpWithoutRuntimeDir) {
     EXPECT_TRUE(one.Acquired()) << one.Error();
     EXPECT_EQ(one.Path().rfind("/tmp/zt7-" + std::to_string(getuid()) + "/", 0), 0u) << one.Path();
     unsetenv("XDG_RUNTIME_DIR");
+    std::filesystem::remove(one.Path());
 }
 
 TEST(SignalWatch, TermAndIntArriveOnTheLoop) {
