@@ -98,7 +98,26 @@ void BM_GraphReplay(benchmark::State& state) {
 }
 BENCHMARK(BM_GraphReplay)->MinTime(2.0);
 
-// The driver process with no sensor and no panel for 10 s: CPU time over wall time.
+// CPU time of every thread of a process in ns (scheduler statistics), -1 when unreadable.
+double ProcessCpuNs(pid_t pid) {
+    double total = 0;
+    std::error_code ec;
+    bool any = false;
+    for (const auto& t : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+        FILE* f = std::fopen((t.path() / "schedstat").c_str(), "r");
+        if (!f) continue;
+        unsigned long long ns = 0;
+        if (std::fscanf(f, "%llu", &ns) == 1) {
+            total += static_cast<double>(ns);
+            any = true;
+        }
+        std::fclose(f);
+    }
+    return any ? total : -1;
+}
+
+// The driver process with no sensor and no panel: CPU time over wall time, once for the whole
+// run (start-up and shut-down included) and once for the idle stretch after start-up.
 void BM_IdleCpu(benchmark::State& state) {
     const std::string ns = "zt7idle-" + std::to_string(getpid());
     const fs::path dir = fs::temp_directory_path() / ns;
@@ -118,7 +137,15 @@ void BM_IdleCpu(benchmark::State& state) {
                   static_cast<char*>(nullptr));
             _exit(127);
         }
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        const double cpu0 = ProcessCpuNs(pid);
+        const auto i0 = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
+        const double cpu1 = ProcessCpuNs(pid);
+        const double idleWall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - i0).count();
+        if (cpu0 >= 0 && cpu1 >= 0)
+            state.counters["idle_cpu_percent_of_a_core"] = 100.0 * (cpu1 - cpu0) / 1e9 / idleWall;
         kill(pid, SIGTERM);
         int status = 0;
         rusage ru{};
