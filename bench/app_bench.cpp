@@ -76,7 +76,8 @@ void BM_GraphReplay(benchmark::State& state) {
         c.Loop = &loop;
         c.StartUsbThread = false;
         c.ShutDownWaitMs = 0;
-        TNX7_ProcessForm form(c);
+        auto formOwner = std::make_unique<TNX7_ProcessForm>(c);  // over a megabyte
+        TNX7_ProcessForm& form = *formOwner;
         form.SetMouseSink(&sink);
         loop.Advance(1200);  // start-up, settings loaded and handed to the components
 

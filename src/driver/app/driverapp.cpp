@@ -194,7 +194,9 @@ int RunDriver(const TDriverOptions& options, const std::string& executablePath) 
         config.Directory = dir;
         config.ExecutablePath = executablePath;
         config.Loop = &loop;
-        TNX7_ProcessForm form(config);
+        // On the heap: the form holds the per-axis histories (over a megabyte).
+        auto formOwner = std::make_unique<TNX7_ProcessForm>(config);
+        TNX7_ProcessForm& form = *formOwner;
         formPtr = &form;
         form.SetMouseSink(sink.get());
 
@@ -232,6 +234,8 @@ int RunDriver(const TDriverOptions& options, const std::string& executablePath) 
         // Window closed: the same shut-down as the Terminate command (done once).
         form.ShutDown();
         sink->ReleaseAll();
+        form.OnLog = nullptr;
+        form.OnTerminateRequest = nullptr;
         formPtr = nullptr;
     }
     signals.Stop();
