@@ -92,7 +92,11 @@ INSTANTIATE_TEST_SUITE_P(
         PeakCase{"StrongerFirst", 0.5f, Two(10, 2, 50, 6, 30), 2, Angle(2, 10, 0, 0.5), OnWire(50, 2, 10), 6, Angle(6, 10, 0, 0.5), OnWire(30, 6, 10)},
         PeakCase{"StrongerSecond", 0.5f, Two(10, 2, 30, 6, 50), 6, Angle(6, 10, 0, 0.5), OnWire(50, 6, 10), 2, Angle(2, 10, 0, 0.5), OnWire(30, 2, 10)},
         PeakCase{"EqualPeaksFirstWins", 0.5f, Two(10, 3, 40, 7, 40), 3, Angle(3, 10, 0, 0.5), OnWire(40, 3, 10), 7, Angle(7, 10, 0, 0.5), OnWire(40, 7, 10)},
-        PeakCase{"Plateau", 0.5f, {0, 5, 5, 0}, -1, 0, 0, -1, 0, 0},
+        // Two equal tops: the finger halfway between them (t = 0.5, strength 5 × 1.4 × 0.7).
+        PeakCase{"TwoWireFlatTop", 0.5f, {0, 5, 5, 0}, 1, 0.0f, 4.9f, -1, 0, 0},
+        PeakCase{"TwoWireFlatTopOffCentre", 0.5f, {0, 0, 5, 5, 0, 0, 0}, 2, Angle(2, 7, 0.5, 0.5), Value(2, 7, 0.5, 5, 0.5), -1, 0, 0},
+        PeakCase{"WidePlateau", 0.5f, {0, 5, 5, 5, 0}, -1, 0, 0, -1, 0, 0},
+        PeakCase{"FlatTopAtTheEnd", 0.5f, {0, 0, 5, 5}, -1, 0, 0, -1, 0, 0},
         PeakCase{"AllNegativeFallingFromWire0", 0.5f, {-1, -2, -3, -4, -5}, -1, 0, 0, -1, 0, 0},
         PeakCase{"AtOrBelowMinus1000", 0.5f, {-2000, -1000, -2000, -3000}, -1, 0, 0, -1, 0, 0},
         // Peak 1 on wire 0 fails the edge test; peak 2 is still reported.

@@ -119,6 +119,16 @@ void TNX7_ProcDualPeakB::ReadTriple(int n, const float* data, int index, float& 
     next = index == n - 1 ? data[n - 2] : data[index + 1];
 }
 
+bool TNX7_ProcDualPeakB::IsPeak(int n, const float* data, int index, float previous, float centre,
+                                float next)
+{
+    if (centre > previous && centre > next) return true;
+    // A finger exactly halfway between two wires gives two equal tops. Taking the first of the
+    // pair keeps the finger (the fit puts it halfway) instead of losing it for a frame, which would
+    // drop and re-press the button in the middle of a drag.
+    return centre > previous && centre == next && index + 2 < n && data[index + 2] < next;
+}
+
 void TNX7_ProcDualPeakB::DoFindPeaks(int n, const float* data)
 {
     float previous, centre, next;
@@ -127,7 +137,7 @@ void TNX7_ProcDualPeakB::DoFindPeaks(int n, const float* data)
     float best = kNoPeak;
     for (int i = 0; i < n; ++i) {
         ReadTriple(n, data, i, previous, centre, next);
-        if (centre > previous && centre > next && centre > best) {
+        if (IsPeak(n, data, i, previous, centre, next) && centre > best) {
             best = centre;
             p1 = i;
         }
@@ -139,7 +149,7 @@ void TNX7_ProcDualPeakB::DoFindPeaks(int n, const float* data)
     for (int i = 0; i < n; ++i) {
         if (i == p1) continue;
         ReadTriple(n, data, i, previous, centre, next);
-        if (centre > previous && centre > next && centre > best) {
+        if (IsPeak(n, data, i, previous, centre, next) && centre > best) {
             best = centre;
             p2 = i;
         }

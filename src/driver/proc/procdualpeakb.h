@@ -62,6 +62,9 @@ public:
 
 private:
     void DoFindPeaks(int n, const float* data);
+    // A strict local maximum, or the first of a two-wire flat top.
+    static bool IsPeak(int n, const float* data, int index, float previous, float centre,
+                       float next);
     static void ReadTriple(int n, const float* data, int index, float& previous, float& centre,
                            float& next);
     bool FitQuadratic(int n, const float* data, int index, float& pos, float& value) const;
