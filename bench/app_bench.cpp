@@ -1,5 +1,6 @@
 // The driver as a whole: how many frames per second the processing graph takes when a recording
 // is fed as fast as possible, and how much of a core the idle driver costs.
+#include <fstream>
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -118,12 +119,18 @@ double ProcessCpuNs(pid_t pid) {
 }
 
 // The driver process with no sensor and no panel: CPU time over wall time, once for the whole
-// run (start-up and shut-down included) and once for the idle stretch after start-up.
+// run (start-up and shut-down included) and once for the idle stretch after start-up. The second
+// argument is the port: 9 (USB, the shipped default: the front looks for a device every second)
+// or 1 (a serial port that is not there).
 void BM_IdleCpu(benchmark::State& state) {
     const std::string ns = "zt7idle-" + std::to_string(getpid());
     const fs::path dir = fs::temp_directory_path() / ns;
     fs::create_directories(dir);
     const int seconds = static_cast<int>(state.range(0));
+    {
+        std::ofstream ini(dir / "ZT7.INI", std::ios::binary);
+        ini << "[Comm]\r\nPortInt1=" << state.range(1) << "\r\nReqOpenBoo1=1\r\n\r\n";
+    }
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
         pid_t pid = fork();
@@ -163,6 +170,6 @@ void BM_IdleCpu(benchmark::State& state) {
     RemoveNamespace();
     fs::remove_all(dir);
 }
-BENCHMARK(BM_IdleCpu)->Arg(10)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_IdleCpu)->Args({10, 9})->Args({10, 1})->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace

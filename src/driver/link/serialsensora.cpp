@@ -10,9 +10,16 @@ TNX7_SerialSensorA::TNX7_SerialSensorA(MainLoop* loop)
     FPort->SetComm(ctNone);
     FPort->SetBaud(bt19200);
     FPort->SetOpen(false);
-    FThread->SetInterval(PollInterval);
+    FThread->SetInterval(ClosedPollInterval);
     FThread->OnPoll = [this](TNX7_Thread*) { DoPoll(); };
     FThread->SetRun(true);
+}
+
+void TNX7_SerialSensorA::UpdatePollInterval()
+{
+    const uint32_t want = FPort->GetDevOpen() ? PollInterval : ClosedPollInterval;
+    if (FThread->GetInterval() != want)
+        FThread->SetInterval(want);
 }
 
 TNX7_SerialSensorA::~TNX7_SerialSensorA()
@@ -26,6 +33,7 @@ TNX7_SerialSensorA::~TNX7_SerialSensorA()
 
 void TNX7_SerialSensorA::DoChange()
 {
+    UpdatePollInterval();
     if (OnChange)
         OnChange(this);
 }
@@ -101,7 +109,9 @@ void TNX7_SerialSensorA::DoPoll()
             DoChange();
         }
     } else if (FPort->GetOpen() && TNX7_Comm::PortPath(FPort->GetComms()).size() > 0) {
-        if (++FRetryCount >= RetryPolls) {
+        // Closed: the timer runs at the retry interval, so every tick is a retry.
+        FRetryCount += static_cast<int>(FThread->GetInterval() / PollInterval);
+        if (FRetryCount >= RetryPolls) {
             FRetryCount = 0;
             FPort->DeviceOpen();
             if (FPort->GetDevOpen())
@@ -110,6 +120,7 @@ void TNX7_SerialSensorA::DoPoll()
     }
     if (FLost != lost)
         DoChange();
+    UpdatePollInterval();
 }
 
 void TNX7_SerialSensorA::DoReceive(const uint8_t* data, int count)
