@@ -10,7 +10,7 @@
 #include "platform/loopcore.h"
 
 struct ManualLoop::Impl {
-    uint64_t now;
+    std::atomic<uint64_t> now;  // read by reader threads in tests through NowMs
     std::atomic<std::thread::id> owner{std::this_thread::get_id()};
     std::atomic<bool> quit{false};
     std::atomic<int> quitCode{0};

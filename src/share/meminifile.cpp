@@ -1,5 +1,7 @@
 #include "share/meminifile.h"
 
+#include "platform/atomicfile.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -256,27 +258,7 @@ bool MemIniFile::UpdateFile() const {
 
 bool MemIniFile::UpdateFile(const std::string& fileName) const {
     if (fileName.empty()) return false;
-    // Written beside the target and renamed over it: a crash never leaves half a file.
-    const std::string tmp = fileName + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        const std::string text = Text();
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            std::error_code ec;
-            std::filesystem::remove(tmp, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(tmp, fileName, ec);
-    if (ec) {
-        std::filesystem::remove(tmp, ec);
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(fileName, Text());
 }
 
 std::string MemIniFile::FloatToStr(double value) {
