@@ -9,70 +9,15 @@
 #include <random>
 #include <vector>
 
-#include "driver/proc/coarsefine.h"
-#include "driver/proc/convolveexp.h"
-#include "driver/proc/deslope.h"
-#include "driver/proc/edgesensitize.h"
-#include "driver/proc/historyb.h"
-#include "driver/proc/normalise.h"
 #include "driver/proc/packetsplitterb.h"
-#include "driver/proc/procdualpeakb.h"
-#include "driver/proc/sanitycheck.h"
-#include "driver/proc/spread.h"
-#include "driver/proc/timespread.h"
+#include "proc/axischain.h"
 #include "platform/manualloop.h"
 
 namespace {
 
 constexpr int kX = 24, kY = 40, kFrame = kX + kY;
 
-struct Axis {
-    std::unique_ptr<TNX7_HistoryB> history = std::make_unique<TNX7_HistoryB>();
-    TNX7_CoarseFine cf;
-    TNX7_TimeSpread ts;
-    TNX7_Spread sp;
-    TNX7_Deslope ds;
-    TNX7_ConvolveExp cv;
-    TNX7_EdgeSensitize es;
-    TNX7_Normalise nm;
-    TNX7_ProcDualPeakB dp;
-    TNX7_SanityCheck sc;
-
-    // effective: history → convolution → finder, as the driver runs it.
-    explicit Axis(bool everyStage)
-    {
-        history->SetScaler(2.0f);
-        history->SetRate(44);
-        cv.SetActive(true);
-        dp.SetActive(true);
-        sc.OnReset = [](void*) {};
-        if (!everyStage) {
-            history->OnOutput = [this](void* s, int n, const float* d) { cv.Input(s, n, d); };
-            cv.OnOutput = [this](void* s, int n, const float* d) { dp.Input(s, n, d); };
-            return;
-        }
-        cf.SetActive(true);
-        ts.SetActive(true);
-        ts.SetHistory(2);
-        sp.SetActive(true);
-        sp.SetSpread(0.3f);
-        ds.SetActive(true);
-        es.SetActive(true);
-        nm.SetActive(true);
-        nm.SetMode(4);
-        history->OnOutput = [this](void* s, int n, const float* d) {
-            cf.Input(s, n, d);
-            sc.Input(s, n, d);
-        };
-        cf.OnOutput = [this](void* s, int n, const float* d) { ts.Input(s, n, d); };
-        ts.OnOutput = [this](void* s, int n, const float* d) { sp.Input(s, n, d); };
-        sp.OnOutput = [this](void* s, int n, const float* d) { ds.Input(s, n, d); };
-        ds.OnOutput = [this](void* s, int n, const float* d) { cv.Input(s, n, d); };
-        cv.OnOutput = [this](void* s, int n, const float* d) { es.Input(s, n, d); };
-        es.OnOutput = [this](void* s, int n, const float* d) { nm.Input(s, n, d); };
-        nm.OnOutput = [this](void* s, int n, const float* d) { dp.Input(s, n, d); };
-    }
-};
+using Axis = AxisChain;
 
 // Frames in the sensor's wire order (X 0..11, Y 0..39, X 23..12): per-wire levels, ±1 noise and a
 // finger circling the panel; the first `quiet` frames are untouched so the baselines are learnt.
