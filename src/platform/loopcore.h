@@ -22,20 +22,26 @@ void ForgetCurrent(MainLoop* loop);
 // Periodic timers on a 64-bit millisecond time line that the owner supplies.
 class TimerTable {
 public:
-    int Add(uint64_t now, uint32_t intervalMs, MainLoop::Callback cb)
+    // grain (0: none) puts the timer's ticks on a grid of grain ms, so that timers sharing a
+    // grain share their wake-ups; the first tick may come up to grain ms late.
+    int Add(uint64_t now, uint32_t intervalMs, MainLoop::Callback cb, uint32_t grain = 0)
     {
         int id = ++FLastId;
+        if (!FOrigin) FOrigin = now;
         uint32_t iv = Clamp(intervalMs);
-        FTimers.emplace(id, Timer{iv, now + iv, std::make_shared<MainLoop::Callback>(std::move(cb))});
+        FTimers.emplace(id, Timer{iv, Align(now + iv, grain), grain,
+                                  std::make_shared<MainLoop::Callback>(std::move(cb))});
         return id;
     }
 
-    void SetInterval(int id, uint64_t now, uint32_t intervalMs)
+    void SetInterval(int id, uint64_t now, uint32_t intervalMs, uint32_t grain = 0)
     {
         auto it = FTimers.find(id);
         if (it == FTimers.end()) return;
+        if (!FOrigin) FOrigin = now;
         it->second.interval = Clamp(intervalMs);
-        it->second.due = now + it->second.interval;
+        it->second.grain = grain;
+        it->second.due = Align(now + it->second.interval, grain);
     }
 
     void Remove(int id) { FTimers.erase(id); }
@@ -60,7 +66,7 @@ public:
         if (best == FTimers.end()) return false;
         Timer& t = best->second;
         t.due += t.interval;
-        if (t.due <= now) t.due = now + t.interval;
+        if (t.due <= now) t.due = Align(now + t.interval, t.grain);
         auto cb = t.cb;  // keeps the callable alive if the timer is removed from inside it
         if (*cb) (*cb)();
         return true;
@@ -72,13 +78,23 @@ private:
     struct Timer {
         uint32_t interval;
         uint64_t due;
+        uint32_t grain;
         std::shared_ptr<MainLoop::Callback> cb;
     };
     // A zero interval would spin the loop (and never let virtual time move on).
     static uint32_t Clamp(uint32_t ms) { return ms == 0 ? 1 : ms; }
+    // The grid runs through the moment the first timer was set, so timers set together at
+    // start-up keep exactly the ticks they would have had, short ones included.
+    uint64_t Align(uint64_t t, uint32_t grain)
+    {
+        if (!grain) return t;
+        if (t >= *FOrigin) return *FOrigin + (t - *FOrigin + grain - 1) / grain * grain;
+        return *FOrigin - (*FOrigin - t) / grain * grain;
+    }
 
     std::map<int, Timer> FTimers;
     int FLastId = 0;
+    std::optional<uint64_t> FOrigin;
 };
 
 // Calls handed to the loop thread. Open while the loop can still run them; closing it (loop quit or

@@ -20,6 +20,15 @@ uint64_t SteadyMs()
     return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+// Every wake-up of an idle process costs far more than the work it does (timer interrupts, and
+// more so on a virtual machine). The once-a-second housekeeping timers tick together on one
+// grid; the 100 ms and shorter ones keep their exact ticks, as frame processing and its
+// recordings are timed against them.
+uint32_t PhaseGrain(uint32_t intervalMs)
+{
+    return intervalMs >= 1000 && intervalMs % 1000 == 0 ? 1000 : 0;
+}
+
 }  // namespace
 
 struct NativeLoop::Impl {
@@ -73,12 +82,12 @@ uint32_t NativeLoop::NowMs()
 
 int NativeLoop::AddTimer(uint32_t intervalMs, Callback cb)
 {
-    return d->timers.Add(SteadyMs(), intervalMs, std::move(cb));
+    return d->timers.Add(SteadyMs(), intervalMs, std::move(cb), PhaseGrain(intervalMs));
 }
 
 void NativeLoop::SetTimerInterval(int timerId, uint32_t intervalMs)
 {
-    d->timers.SetInterval(timerId, SteadyMs(), intervalMs);
+    d->timers.SetInterval(timerId, SteadyMs(), intervalMs, PhaseGrain(intervalMs));
 }
 
 void NativeLoop::RemoveTimer(int timerId)

@@ -308,6 +308,45 @@ TEST_F(UsbTest, DestroyWhileAFrameWaitsForTheMainThread)
     EXPECT_EQ(delivered, 0);
 }
 
+// Counts the walks through the HID devices.
+class TCountingHid : public TFakeHidBackend {
+public:
+    std::vector<THidDeviceInfo> Enumerate() override
+    {
+        ++Walks;
+        return TFakeHidBackend::Enumerate();
+    }
+    std::atomic<int> Walks{0};
+};
+
+// Idle reader: a closed link waits for the open request without looking for devices, and a
+// wanted but absent sensor is looked for about once a second, not at every idle pause; an open
+// request reaches the waiting reader at once.
+TEST_F(UsbTest, IdleReaderNeitherWalksDevicesNorMissesAnOpen)
+{
+    TCountingHid hid;
+    hid.SetReadWaitMs(5);
+    TNX7_UsbHidA link(&loop, &hid);
+    link.OnChange = [&](void*) { changes.push_back(link.GetDevOpen()); };
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(hid.Walks.load(), 0);
+
+    link.SetOpen(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(350));
+    EXPECT_GE(hid.Walks.load(), 1);
+    EXPECT_LE(hid.Walks.load(), 2);  // every 100 ms would be four
+
+    // Plugged in meanwhile: a new open request does not wait out the retry pause.
+    hid.AddDevice(Dev, Vid, Pid);
+    link.SetOpen(false);
+    link.SetOpen(true);
+    ASSERT_TRUE(PumpUntil(loop, [&] { return !changes.empty(); }, 3000, 1));
+    EXPECT_LT(hid.Walks.load(), 4);
+    EXPECT_EQ(changes, std::vector<bool>{true});
+    link.SetOpen(false);
+    ASSERT_TRUE(PumpUntil(loop, [&] { return changes.size() == 2; }, 3000, 1));
+}
+
 // --- USB sensor front ---------------------------------------------------------------------------
 
 TEST_F(UsbTest, FrontOpensOnlyForUsb)

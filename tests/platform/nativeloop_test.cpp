@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/loopcore.h"
 #include "platform/nativeloop.h"
 
 namespace {
@@ -165,6 +166,44 @@ TEST(NativeLoop, PostAndWaitOnTheLoopThreadRunsInline)
     loop.Run();
     EXPECT_EQ(inner, 1);
     EXPECT_EQ(order, 2);
+}
+
+// Timers on a grain tick on one grid (through the moment the first timer was set), whenever
+// they were started, and come back onto it after a late round; timers without a grain tick
+// exactly an interval after they start.
+TEST(TimerTable, GrainPutsTicksOnASharedGrid)
+{
+    loopcore::TimerTable t;
+    std::vector<char> fired;
+    auto rec = [&](char c) { return [&fired, c] { fired.push_back(c); }; };
+    auto fireAll = [&](uint64_t now) {
+        fired.clear();
+        while (t.FireOne(now)) {
+        }
+        return fired;
+    };
+    using V = std::vector<char>;
+    t.Add(1000, 1000, rec('a'), 1000);
+    int b = t.Add(1234, 1000, rec('b'), 1000);
+    t.Add(1300, 3000, rec('d'), 1000);
+    int c = t.Add(1234, 10, rec('c'), 0);
+    EXPECT_EQ(t.NextDue().value_or(0), 1244u);  // the short poll keeps its exact time
+    t.Remove(c);
+
+    EXPECT_EQ(fireAll(2999), V{'a'});
+    EXPECT_EQ(fireAll(3000), (V{'a', 'b'}));  // one wake-up for both
+    EXPECT_EQ(t.NextDue().value_or(0), 4000u);
+    EXPECT_EQ(fireAll(4321), (V{'a', 'b'}));
+    EXPECT_EQ(fireAll(5000), (V{'a', 'b', 'd'}));
+    // A round more than an interval late fires no burst and lands back on the grid.
+    EXPECT_EQ(fireAll(7500), (V{'a', 'b'}));
+    EXPECT_EQ(fireAll(8000), V{'d'});
+    EXPECT_EQ(fireAll(8999), V{});
+    EXPECT_EQ(fireAll(9000), (V{'a', 'b'}));
+    t.SetInterval(b, 9123, 2000, 1000);
+    EXPECT_EQ(fireAll(10000), V{'a'});
+    EXPECT_EQ(fireAll(11000), (V{'a', 'd'}));
+    EXPECT_EQ(fireAll(12000), (V{'a', 'b'}));
 }
 
 }  // namespace

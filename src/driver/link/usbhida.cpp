@@ -130,7 +130,13 @@ int TNX7_Bg_UsbHidA::GetDeviceCount() const
 
 void TNX7_Bg_UsbHidA::SetOpen(bool v)
 {
-    FOpen = v;
+    {
+        // Under the wait lock, so a reader about to wait cannot miss the request.
+        std::lock_guard<std::mutex> lock(FWaitLock);
+        if (FOpen != v)
+            ++FOpenRequests;
+        FOpen = v;
+    }
     FWake.notify_all();  // cut an idle sleep short
 }
 
@@ -157,7 +163,18 @@ void TNX7_Bg_UsbHidA::SleepFor(uint32_t ms)
     if (ms == 0)
         return;
     std::unique_lock<std::mutex> lock(FWaitLock);
-    FWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return FTerminated.load(); });
+    const unsigned requests = FOpenRequests;
+    FWake.wait_for(lock, std::chrono::milliseconds(ms),
+                   [this, requests] { return FTerminated.load() || FOpenRequests != requests; });
+}
+
+void TNX7_Bg_UsbHidA::WaitForOpen()
+{
+    if (FIdleSleep == 0)
+        return;
+    // A closed link has nothing to time out on: no timed wake-ups while the driver idles.
+    std::unique_lock<std::mutex> lock(FWaitLock);
+    FWake.wait(lock, [this] { return FTerminated.load() || FOpen.load(); });
 }
 
 bool TNX7_Bg_UsbHidA::Synchronize(std::function<void()> fn)
@@ -243,8 +260,11 @@ void TNX7_Bg_UsbHidA::DoPass()
         } else if (n < 0) {
             SleepFor(FIdleSleep);  // removed device: wait out the silence without spinning
         }
+    } else if (FOpen) {
+        // Wanted but not found: look again later.
+        SleepFor(FIdleSleep == 0 ? 0 : std::max<uint32_t>(FIdleSleep, OpenRetryMs));
     } else {
-        SleepFor(FIdleSleep);
+        WaitForOpen();
     }
 
     if (static_cast<uint32_t>(Now() - FLastActivity) > SilenceMs) {

@@ -28,6 +28,9 @@ public:
     static constexpr int MaxPayload = 6;
     static constexpr uint32_t SilenceMs = 1000;
     static constexpr uint32_t IdleSleepMs = 100;
+    // While the sensor is wanted but not there, how often the HID devices are looked through
+    // again: each look is a walk of the device tree, too dear to repeat every idle pause.
+    static constexpr uint32_t OpenRetryMs = 1000;
     // A read gives up after this long so that a close request or termination is seen promptly.
     static constexpr int ReadTimeoutMs = 100;
 
@@ -65,8 +68,9 @@ public:
     void Start();
     // One pass of the reader loop. The thread runs it until terminated; tests may call it.
     void DoPass();
-    // Real-time pause of a pass without an open device or after a failed read (100 ms); tests
-    // running the passes by hand in virtual time set 0.
+    // Real-time pause after a failed read (100 ms; a failed open waits OpenRetryMs, a closed
+    // link until it is opened); tests running the passes by hand in virtual time set 0, which
+    // leaves out every wait.
     void SetIdleSleep(uint32_t ms) { FIdleSleep = ms; }
     // Stops the reader thread and waits for it; closes the device.
     void Terminate();
@@ -94,7 +98,10 @@ private:
     void DoStatusReport(const uint8_t* d);
     // Runs fn on the main thread and waits for it; false when it could not run (terminating).
     bool Synchronize(std::function<void()> fn);
+    // Waits up to ms, cut short by termination or by a change of the open request.
     void SleepFor(uint32_t ms);
+    // Waits, without a time limit, for an open request or termination.
+    void WaitForOpen();
     uint32_t Now();
 
     MainLoop* FLoop;
@@ -132,6 +139,7 @@ private:
     std::condition_variable FWake;
     std::shared_ptr<THandOff> FPending;
     std::atomic<bool> FTerminated{false};
+    unsigned FOpenRequests = 0;  // under FWaitLock: a quick close and reopen still ends a wait
     std::thread FThread;
 };
 
