@@ -10,16 +10,9 @@ TNX7_SerialSensorA::TNX7_SerialSensorA(MainLoop* loop)
     FPort->SetComm(ctNone);
     FPort->SetBaud(bt19200);
     FPort->SetOpen(false);
-    FThread->SetInterval(ClosedPollInterval);
+    FThread->SetInterval(PollInterval);
     FThread->OnPoll = [this](TNX7_Thread*) { DoPoll(); };
     FThread->SetRun(true);
-}
-
-void TNX7_SerialSensorA::UpdatePollInterval()
-{
-    const uint32_t want = FPort->GetDevOpen() ? PollInterval : ClosedPollInterval;
-    if (FThread->GetInterval() != want)
-        FThread->SetInterval(want);
 }
 
 TNX7_SerialSensorA::~TNX7_SerialSensorA()
@@ -33,7 +26,6 @@ TNX7_SerialSensorA::~TNX7_SerialSensorA()
 
 void TNX7_SerialSensorA::DoChange()
 {
-    UpdatePollInterval();
     if (OnChange)
         OnChange(this);
 }
@@ -109,9 +101,7 @@ void TNX7_SerialSensorA::DoPoll()
             DoChange();
         }
     } else if (FPort->GetOpen() && TNX7_Comm::PortPath(FPort->GetComms()).size() > 0) {
-        // Closed: the timer runs at the retry interval, so every tick is a retry.
-        FRetryCount += static_cast<int>(FThread->GetInterval() / PollInterval);
-        if (FRetryCount >= RetryPolls) {
+        if (++FRetryCount >= RetryPolls) {
             FRetryCount = 0;
             FPort->DeviceOpen();
             if (FPort->GetDevOpen())
@@ -120,7 +110,6 @@ void TNX7_SerialSensorA::DoPoll()
     }
     if (FLost != lost)
         DoChange();
-    UpdatePollInterval();
 }
 
 void TNX7_SerialSensorA::DoReceive(const uint8_t* data, int count)

@@ -22,8 +22,6 @@ public:
     static constexpr uint32_t PollInterval = 10;
     // While open is requested but the port is closed (failed open or hang-up), try again this often.
     static constexpr int RetryPolls = 100;
-    // While the port is closed nothing is polled, so the timer only wakes for the reopen retry.
-    static constexpr uint32_t ClosedPollInterval = 1000;
 
     explicit TNX7_SerialSensorA(MainLoop* loop = nullptr);
     ~TNX7_SerialSensorA();
@@ -68,5 +66,4 @@ private:
     std::array<uint8_t, PacketSize> FStore{};
     int FStoreLength = 0;
     int FRetryCount = 0;
-    void UpdatePollInterval();
 };
