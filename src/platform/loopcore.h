@@ -10,6 +10,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
+
+#include <poll.h>
 
 #include "platform/mainloop.h"
 
@@ -226,6 +229,66 @@ private:
     std::mutex FMutex;
     std::deque<Item> FItems;
     bool FClosed = false;
+};
+
+// File-descriptor watches of a loop. Poll takes a snapshot, so callbacks may add or remove
+// watches while the round dispatches.
+class WatchTable {
+public:
+    using Callback = MainLoop::Callback;
+
+    int Add(int fd, Callback onReadable)
+    {
+        if (fd < 0 || !onReadable) return 0;
+        int id = ++FLastId;
+        FWatches.emplace(id, Watch{fd, std::make_shared<Callback>(std::move(onReadable))});
+        return id;
+    }
+    void Remove(int id) { FWatches.erase(id); }
+    bool Empty() const { return FWatches.empty(); }
+
+    // Waits up to waitMs (−1: no limit) for a watched fd or for extraFd (−1: none) to become
+    // readable and calls the ready watches. extraReady tells whether extraFd was. Returns how many
+    // watches were called.
+    int Poll(int waitMs, int extraFd = -1, bool* extraReady = nullptr)
+    {
+        if (extraReady) *extraReady = false;
+        if (FWatches.empty() && extraFd < 0 && waitMs == 0) return 0;
+        std::vector<pollfd> fds;
+        std::vector<int> ids;
+        fds.reserve(FWatches.size() + 1);
+        fds.push_back(pollfd{extraFd, POLLIN, 0});  // a negative fd is skipped by poll
+        for (const auto& [id, w] : FWatches) {
+            fds.push_back(pollfd{w.fd, POLLIN, 0});
+            ids.push_back(id);
+        }
+        if (::poll(fds.data(), fds.size(), waitMs) <= 0) return 0;
+        if (extraReady) *extraReady = fds[0].revents != 0;
+        int called = 0;
+        for (size_t i = 1; i < fds.size(); ++i) {
+            const short re = fds[i].revents;
+            if (!re) continue;
+            auto it = FWatches.find(ids[i - 1]);
+            if (it == FWatches.end()) continue;  // unwatched by an earlier callback
+            if (re & POLLNVAL) {
+                // Closed without being unwatched: drop it rather than spin on it.
+                FWatches.erase(it);
+                continue;
+            }
+            auto cb = it->second.cb;
+            (*cb)();
+            ++called;
+        }
+        return called;
+    }
+
+private:
+    struct Watch {
+        int fd;
+        std::shared_ptr<Callback> cb;
+    };
+    std::map<int, Watch> FWatches;
+    int FLastId = 0;
 };
 
 }  // namespace loopcore

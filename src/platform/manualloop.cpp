@@ -1,11 +1,8 @@
 #include "platform/manualloop.h"
 
-#include <poll.h>
 
 #include <atomic>
-#include <cerrno>
 #include <thread>
-#include <vector>
 
 #include "platform/loopcore.h"
 
@@ -22,12 +19,7 @@ struct ManualLoop::Impl {
     loopcore::TimerTable timers;
     loopcore::PostQueue posts{[this] { Wake(); }};
 
-    struct Watch {
-        int fd;
-        std::shared_ptr<Callback> cb;
-    };
-    std::map<int, Watch> watches;
-    int lastWatchId = 0;
+    loopcore::WatchTable watches;
 
     explicit Impl(uint32_t start) : now(start) {}
 
@@ -42,31 +34,7 @@ struct ManualLoop::Impl {
 
     // Polls the watched descriptors without blocking (or up to waitMs) and calls the ready ones.
     // Returns how many were called.
-    int PollWatches(int waitMs)
-    {
-        if (watches.empty()) return 0;
-        std::vector<pollfd> fds;
-        std::vector<int> ids;
-        for (const auto& [id, w] : watches) {
-            fds.push_back(pollfd{w.fd, POLLIN, 0});
-            ids.push_back(id);
-        }
-        if (::poll(fds.data(), fds.size(), waitMs) <= 0) return 0;
-        int called = 0;
-        for (size_t i = 0; i < fds.size(); ++i) {
-            if (!fds[i].revents) continue;
-            auto it = watches.find(ids[i]);
-            if (it == watches.end()) continue;
-            if (fds[i].revents & POLLNVAL) {
-                watches.erase(it);
-                continue;
-            }
-            auto cb = it->second.cb;
-            (*cb)();
-            ++called;
-        }
-        return called;
-    }
+    int PollWatches(int waitMs) { return watches.Poll(waitMs); }
 
     // Calls posted by posted calls run too, so a test sees a settled state; a call that keeps
     // posting itself is cut off after a bounded number of rounds.
@@ -108,15 +76,12 @@ void ManualLoop::RemoveTimer(int timerId)
 
 int ManualLoop::WatchFd(int fd, Callback onReadable)
 {
-    if (fd < 0 || !onReadable) return 0;
-    int id = ++d->lastWatchId;
-    d->watches.emplace(id, Impl::Watch{fd, std::make_shared<Callback>(std::move(onReadable))});
-    return id;
+    return d->watches.Add(fd, std::move(onReadable));
 }
 
 void ManualLoop::UnwatchFd(int watchId)
 {
-    d->watches.erase(watchId);
+    d->watches.Remove(watchId);
 }
 
 void ManualLoop::Post(Callback cb)
@@ -167,7 +132,7 @@ int ManualLoop::Run()
             continue;
         }
         // Nothing scheduled: wait for another thread's post or a descriptor, in short steps.
-        if (d->PollWatches(d->watches.empty() ? 0 : 10) == 0) {
+        if (d->PollWatches(d->watches.Empty() ? 0 : 10) == 0) {
             std::unique_lock lock(d->wakeMutex);
             d->wakeCv.wait_for(lock, std::chrono::milliseconds(10), [&] { return d->woken; });
             d->woken = false;

@@ -1,14 +1,11 @@
 #include "platform/nativeloop.h"
 
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <thread>
-#include <vector>
 
 #include "platform/loopcore.h"
 
@@ -40,12 +37,7 @@ struct NativeLoop::Impl {
     loopcore::TimerTable timers;
     loopcore::PostQueue posts{[this] { Wake(); }};
 
-    struct Watch {
-        int fd;
-        std::shared_ptr<Callback> cb;
-    };
-    std::map<int, Watch> watches;
-    int lastWatchId = 0;
+    loopcore::WatchTable watches;
 
     void Wake()
     {
@@ -97,15 +89,12 @@ void NativeLoop::RemoveTimer(int timerId)
 
 int NativeLoop::WatchFd(int fd, Callback onReadable)
 {
-    if (fd < 0 || !onReadable) return 0;
-    int id = ++d->lastWatchId;
-    d->watches.emplace(id, Impl::Watch{fd, std::make_shared<Callback>(std::move(onReadable))});
-    return id;
+    return d->watches.Add(fd, std::move(onReadable));
 }
 
 void NativeLoop::UnwatchFd(int watchId)
 {
-    d->watches.erase(watchId);
+    d->watches.Remove(watchId);
 }
 
 void NativeLoop::Post(Callback cb)
@@ -136,34 +125,9 @@ void NativeLoop::ProcessEvents(int maxWaitMs)
         if (timeout < 0 || static_cast<int>(left) < timeout) timeout = static_cast<int>(left);
     }
 
-    // Snapshot of the watches: callbacks may add or remove watches while we dispatch.
-    std::vector<pollfd> fds;
-    std::vector<int> ids;
-    fds.reserve(d->watches.size() + 1);
-    fds.push_back(pollfd{d->wakeFd, POLLIN, 0});
-    for (const auto& [id, w] : d->watches) {
-        fds.push_back(pollfd{w.fd, POLLIN, 0});
-        ids.push_back(id);
-    }
-    int n = ::poll(fds.data(), fds.size(), timeout);
-    if (n < 0 && errno != EINTR) n = 0;
-
-    if (n > 0) {
-        if (fds[0].revents) d->DrainWake();
-        for (size_t i = 1; i < fds.size(); ++i) {
-            short re = fds[i].revents;
-            if (!re) continue;
-            auto it = d->watches.find(ids[i - 1]);
-            if (it == d->watches.end()) continue;  // unwatched by an earlier callback
-            if (re & POLLNVAL) {
-                // Closed without being unwatched: drop it rather than spin on it.
-                d->watches.erase(it);
-                continue;
-            }
-            auto cb = it->second.cb;
-            (*cb)();
-        }
-    }
+    bool woken = false;
+    d->watches.Poll(timeout, d->wakeFd, &woken);
+    if (woken) d->DrainWake();
 
     uint64_t now = SteadyMs();
     // Once quit, the rest of the round's timers wait for a later Run.
